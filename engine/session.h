@@ -1,0 +1,140 @@
+#pragma once
+// Session and database of the table engine. Data sets find them by name when they open.
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace kvt {
+
+class DataSet;
+class Database;
+
+/// A session holds the engine's directories and the passwords for protected tables.
+/// Sessions register under their name; Session::find() resolves "MySession" and the like.
+class Session {
+public:
+    explicit Session(const QString &name = QString());
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    void setSessionName(const QString &name);
+    QString sessionName() const { return m_name; }
+
+    /// Both directories may only be set while the session is closed (EngineError otherwise).
+    void setNetFileDir(const QString &dir);
+    QString netFileDir() const { return m_netFileDir; }
+    void setPrivateDir(const QString &dir);
+    QString privateDir() const { return m_privateDir; }
+
+    /// Opens the session; fails when a set directory does not exist.
+    void open();
+    /// Closes every database of this session first.
+    void close();
+    bool isOpen() const { return m_open; }
+
+    /// Adds a password (at most 255 characters are kept); an empty one adds nothing.
+    void addPassword(const QString &password);
+    void removeAllPasswords();
+    const QStringList &passwords() const { return m_passwords; }
+
+    /// Password event: raised when a protected table is opened and no added password fits.
+    /// The handler may add passwords and sets retry (true: try again; false: give up).
+    std::function<void(Session &sender, bool &retry)> onPassword;
+
+    /// The session registered under name (case-insensitive), or null.
+    static Session *find(const QString &name);
+
+private:
+    QString m_name;
+    QString m_netFileDir;
+    QString m_privateDir;
+    QStringList m_passwords;
+    bool m_open = false;
+};
+
+struct ColumnInfo {
+    QString name;
+    int type = 0; // FieldType
+    int size = 0;
+    bool primaryKey = false;
+};
+
+struct TableInfo {
+    QString sqlName;
+    std::vector<ColumnInfo> columns;
+    QStringList primaryKey;
+    QHash<QString, QStringList> indexes; // lower-cased index name -> columns
+};
+
+/// A database: one data directory holding the store "KVT3.sqlite".
+/// Registers under its name; Database::find() resolves "MyDatabase".
+class Database {
+public:
+    static constexpr const char *StoreFileName = "KVT3.sqlite";
+
+    explicit Database(const QString &name = QString());
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    void setDatabaseName(const QString &name);
+    QString databaseName() const { return m_name; }
+    void setSessionName(const QString &name) { m_sessionName = name; }
+    QString sessionName() const { return m_sessionName; }
+    void setDriverName(const QString &driver) { m_driver = driver; }
+    QString driverName() const { return m_driver; }
+
+    /// Parameter list of "NAME=value" entries; may be changed only while closed.
+    QStringList params() const { return m_params; }
+    void setParams(const QStringList &params);
+    /// Replaces (or adds) the entry NAME=value.
+    void setParam(const QString &name, const QString &value);
+    QString param(const QString &name) const;
+
+    /// Opens the store in the directory of PATH; opens the session first when it is closed.
+    /// Never creates anything: a missing directory or store raises EngineError naming it.
+    void open();
+    /// Closes every data set that is open on this database.
+    void close();
+    bool isOpen() const { return m_open; }
+
+    Session *session() const;
+    QSqlDatabase connection() const;
+    QString storePath() const;
+
+    /// Table description, read once per open database. Raises when the table does not exist.
+    const TableInfo &tableInfo(const QString &tableName);
+    /// Checks the session's passwords against a protected table, raising the password event as needed.
+    void checkAccess(const QString &sqlTable);
+
+    void registerDataSet(DataSet *ds);
+    void unregisterDataSet(DataSet *ds);
+
+    static Database *find(const QString &name);
+
+    /// SQL table name for a file name: "RepCat.DB" -> "RepCat".
+    static QString sqlTableName(const QString &tableName);
+
+private:
+    QString m_name;
+    QString m_sessionName;
+    QString m_driver = QStringLiteral("STANDARD");
+    QStringList m_params;
+    QString m_connection;
+    bool m_open = false;
+    QHash<QString, TableInfo> m_tables;
+    std::vector<DataSet *> m_dataSets;
+};
+
+/// Protection of tables (used by the data-directory tool and tests): the store keeps a salted verifier.
+namespace protection {
+void protectTable(QSqlDatabase &db, const QString &sqlTable, const QString &password);
+bool isProtected(QSqlDatabase &db, const QString &sqlTable);
+bool passwordFits(QSqlDatabase &db, const QString &sqlTable, const QString &password);
+} // namespace protection
+
+} // namespace kvt
