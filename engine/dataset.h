@@ -122,6 +122,7 @@ signals:
 
 private:
     friend class DataLink;
+    friend class DataSet;
     void addLink(DataLink *l);
     void removeLink(DataLink *l);
     QPointer<DataSet> m_dataSet;
@@ -211,14 +212,12 @@ protected:
     /// Hook for tables to re-read lazily.
     virtual void ensureFresh() {}
 
-    void createFields(const std::vector<std::unique_ptr<Field>> &);
     void setFields(std::vector<std::unique_ptr<Field>> fields);
     void notifyDataSetChanged();
     void notifyStateChanged();
     void setState(DataSetState s);
     void requireActive() const;
     void requireBrowseable();
-    virtual void notifyDetails() {}
 
     std::vector<std::unique_ptr<Field>> m_fields;
     QVector<Record> m_records;
@@ -286,7 +285,6 @@ protected:
     void doFetch() override;
     void doPost(Record &buffer, bool inserting) override;
     void ensureFresh() override;
-    void notifyDetails() override;
 
 private:
     class MasterLink;
@@ -294,8 +292,6 @@ private:
     QStringList orderColumns() const;
     QStringList keyColumns() const;
     void parseFilter();
-    void addDetail(Table *t);
-    void removeDetail(Table *t);
 
     QString m_tableName;
     QString m_sqlName;
@@ -310,8 +306,9 @@ private:
     bool m_fetching = false;
     QVector<QVariant> m_rangeValues;
     std::unique_ptr<MasterLink> m_masterLink;
-    std::vector<QPointer<Table>> m_details;
-    const struct TableInfo *m_info = nullptr;
+    QStringList m_pkColumns;    // primary key of the open table
+    QStringList m_indexColumns; // columns of the index in use (empty: primary key order)
+    QString m_selectSql;        // select list and table, built at open
 };
 
 /// An SQL query; ":Name" parameters take the same-named fields of the data source's current record,

@@ -127,6 +127,7 @@ private:
     QString m_connection;
     bool m_open = false;
     QHash<QString, TableInfo> m_tables;
+    QStringList m_granted;
     std::vector<DataSet *> m_dataSets;
 };
 

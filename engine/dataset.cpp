@@ -1,0 +1,704 @@
+#include "engine/dataset.h"
+#include "engine/session.h"
+#include <QLocale>
+#include <cmath>
+#include <limits>
+
+namespace kvt {
+
+// ---------------------------------------------------------------- Field
+
+bool Field::isNumeric() const
+{
+    switch (m_type) {
+    case ftSmallint: case ftInteger: case ftWord: case ftFloat: case ftCurrency: case ftBCD: case ftAutoInc:
+        return true;
+    default:
+        return false;
+    }
+}
+
+static bool isIntegerType(FieldType t) { return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc; }
+static bool isFloatType(FieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD; }
+
+QVariant Field::value() const { return m_owner->currentValue(m_index); }
+
+bool Field::isNull() const
+{
+    const QVariant v = value();
+    return v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+}
+
+QString Field::asString() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return QString();
+    if (m_type == ftBoolean)
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    if (isFloatType(m_type))
+        return QString::number(v.toDouble(), 'g', 15);
+    if (isIntegerType(m_type))
+        return QString::number(v.toLongLong());
+    return v.toString();
+}
+
+qint32 Field::asInteger() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return 0;
+    if (isFloatType(m_type))
+        return qint32(std::llround(v.toDouble()));
+    if (m_type == ftString) {
+        const QString s = v.toString().trimmed();
+        if (s.isEmpty())
+            return 0;
+        bool ok = false;
+        const int i = s.toInt(&ok);
+        if (!ok)
+            throw EngineError(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(s, m_name));
+        return i;
+    }
+    return qint32(v.toLongLong());
+}
+
+double Field::asFloat() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return 0.0;
+    if (m_type == ftString) {
+        const QString s = v.toString().trimmed();
+        if (s.isEmpty())
+            return 0.0;
+        bool ok = false;
+        const double d = QLocale::c().toDouble(s, &ok);
+        if (!ok)
+            throw EngineError(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(s, m_name));
+        return d;
+    }
+    return v.toDouble();
+}
+
+bool Field::asBoolean() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return false;
+    if (m_type == ftString) {
+        const QString s = v.toString().trimmed();
+        return s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 ||
+               s.compare(QLatin1String("T"), Qt::CaseInsensitive) == 0 || s == QLatin1String("1");
+    }
+    if (isFloatType(m_type))
+        return v.toDouble() != 0.0;
+    return v.toLongLong() != 0;
+}
+
+QVariant Field::convertText(const QString &text) const
+{
+    if (m_type == ftString || m_type == ftMemo || m_type == ftFmtMemo) {
+        if (m_size > 0 && m_type == ftString && text.size() > m_size)
+            throw EngineError(QStringLiteral("Value '%1' is too long for field '%2' (at most %3 characters)")
+                                  .arg(text, m_name)
+                                  .arg(m_size));
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+    const QString s = text.trimmed();
+    if (s.isEmpty())
+        return QVariant();
+    if (isFloatType(m_type)) {
+        bool ok = false;
+        const double d = QLocale::c().toDouble(s, &ok);
+        if (!ok || !std::isfinite(d))
+            throw EngineError(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(s, m_name));
+        return d;
+    }
+    if (isIntegerType(m_type)) {
+        bool ok = false;
+        const qlonglong i = s.toLongLong(&ok);
+        if (!ok || i < std::numeric_limits<qint32>::min() || i > std::numeric_limits<qint32>::max())
+            throw EngineError(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(s, m_name));
+        return qint32(i);
+    }
+    if (m_type == ftBoolean) {
+        static const char *const yes[] = {"True", "T", "Yes", "Y", "1"};
+        static const char *const no[] = {"False", "F", "No", "N", "0"};
+        for (const char *y : yes)
+            if (s.compare(QLatin1String(y), Qt::CaseInsensitive) == 0)
+                return true;
+        for (const char *n : no)
+            if (s.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+                return false;
+        throw EngineError(QStringLiteral("'%1' is not a valid boolean value for field '%2'").arg(s, m_name));
+    }
+    return text;
+}
+
+void Field::setAsString(const QString &text) { m_owner->writeValue(this, convertText(text)); }
+
+void Field::setAsInteger(qint32 v)
+{
+    if (m_type == ftString)
+        setAsString(QString::number(v));
+    else if (m_type == ftBoolean)
+        m_owner->writeValue(this, v != 0);
+    else if (isFloatType(m_type))
+        m_owner->writeValue(this, double(v));
+    else
+        m_owner->writeValue(this, v);
+}
+
+void Field::setAsFloat(double v)
+{
+    if (m_type == ftString)
+        setAsString(QString::number(v, 'g', 15));
+    else if (isIntegerType(m_type)) {
+        if (v != std::floor(v) || v < std::numeric_limits<qint32>::min() || v > std::numeric_limits<qint32>::max())
+            throw EngineError(QStringLiteral("'%1' is not a valid integer value for field '%2'")
+                                  .arg(QString::number(v, 'g', 15), m_name));
+        m_owner->writeValue(this, qint32(v));
+    } else if (m_type == ftBoolean)
+        m_owner->writeValue(this, v != 0.0);
+    else
+        m_owner->writeValue(this, v);
+}
+
+void Field::setAsBoolean(bool v)
+{
+    if (m_type == ftString)
+        setAsString(v ? QStringLiteral("True") : QStringLiteral("False"));
+    else if (m_type == ftBoolean)
+        m_owner->writeValue(this, v);
+    else if (isFloatType(m_type))
+        m_owner->writeValue(this, v ? 1.0 : 0.0);
+    else
+        m_owner->writeValue(this, qint32(v ? 1 : 0));
+}
+
+void Field::setValue(const QVariant &v)
+{
+    if (v.isNull()) {
+        m_owner->writeValue(this, QVariant());
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool: setAsBoolean(v.toBool()); break;
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt:
+        if (v.toLongLong() < std::numeric_limits<qint32>::min() || v.toLongLong() > std::numeric_limits<qint32>::max())
+            setAsFloat(v.toDouble());
+        else
+            setAsInteger(qint32(v.toLongLong()));
+        break;
+    case QMetaType::Double: case QMetaType::Float: setAsFloat(v.toDouble()); break;
+    default: setAsString(v.toString()); break;
+    }
+}
+
+void Field::clear() { m_owner->writeValue(this, QVariant()); }
+
+// ---------------------------------------------------------------- DataLink / DataSource
+
+DataLink::~DataLink()
+{
+    if (m_source)
+        m_source->removeLink(this);
+}
+
+void DataLink::setDataSource(DataSource *ds)
+{
+    if (m_source == ds)
+        return;
+    if (m_source)
+        m_source->removeLink(this);
+    m_source = ds;
+    if (ds)
+        ds->addLink(this);
+    dataSetChanged();
+    stateChanged();
+}
+
+DataSet *DataLink::dataSet() const { return m_source ? m_source->dataSet() : nullptr; }
+
+DataSource::DataSource(QObject *parent, const QString &name) : QObject(parent) { setObjectName(name); }
+
+DataSource::~DataSource()
+{
+    if (m_dataSet)
+        m_dataSet->removeDataSource(this);
+    for (DataLink *l : m_links)
+        l->m_source = nullptr;
+}
+
+void DataSource::setDataSet(DataSet *ds)
+{
+    if (m_dataSet == ds)
+        return;
+    if (m_dataSet)
+        m_dataSet->removeDataSource(this);
+    m_dataSet = ds;
+    if (ds)
+        ds->addDataSource(this);
+    notifyDataSetChanged(true);
+    notifyStateChanged();
+    emit dataSetReplaced();
+}
+
+void DataSource::addLink(DataLink *l)
+{
+    if (std::find(m_links.begin(), m_links.end(), l) == m_links.end())
+        m_links.push_back(l);
+}
+
+void DataSource::removeLink(DataLink *l) { m_links.erase(std::remove(m_links.begin(), m_links.end(), l), m_links.end()); }
+
+// Links may come and go while they are told (a handler can rebind a control), so each is checked
+// against the live list before it is called.
+template <typename F> static void forEachLink(const std::vector<DataLink *> &live, F f)
+{
+    const std::vector<DataLink *> copy = live;
+    for (DataLink *l : copy)
+        if (std::find(live.begin(), live.end(), l) != live.end())
+            f(l);
+}
+
+void DataSource::notifyDataSetChanged(bool includeControls)
+{
+    forEachLink(m_links, [&](DataLink *l) {
+        if (includeControls || !l->isControlLink())
+            l->dataSetChanged();
+    });
+}
+
+void DataSource::notifyRecordChanged(Field *f)
+{
+    forEachLink(m_links, [&](DataLink *l) {
+        if (l->isControlLink())
+            l->recordChanged(f);
+    });
+}
+
+void DataSource::notifyStateChanged()
+{
+    forEachLink(m_links, [&](DataLink *l) { l->stateChanged(); });
+}
+
+void DataSource::notifyUpdateData()
+{
+    forEachLink(m_links, [&](DataLink *l) {
+        if (l->isControlLink())
+            l->updateData();
+    });
+}
+
+// ---------------------------------------------------------------- DataSet
+
+DataSet::DataSet(QObject *parent, const QString &name) : QObject(parent) { setObjectName(name); }
+
+DataSet::~DataSet()
+{
+    // Subclasses close themselves; here only the links to sources are dropped.
+    for (auto &s : m_sources)
+        if (s)
+            s->m_dataSet = nullptr;
+    if (m_database)
+        m_database->unregisterDataSet(this);
+}
+
+void DataSet::setDatabaseName(const QString &name)
+{
+    if (isOpen())
+        throw EngineError(QStringLiteral("Cannot change the database of open data set '%1'").arg(objectName()));
+    m_databaseName = name;
+}
+
+void DataSet::requireActive() const
+{
+    if (!isOpen())
+        throw EngineError(QStringLiteral("Cannot perform this operation on a closed data set '%1'").arg(objectName()));
+}
+
+void DataSet::requireBrowseable()
+{
+    requireActive();
+    checkBrowseMode();
+}
+
+void DataSet::open()
+{
+    if (isOpen())
+        return;
+    Database *db = Database::find(m_databaseName);
+    if (!db)
+        throw EngineError(QStringLiteral("Database '%1' does not exist").arg(m_databaseName));
+    if (!db->isOpen())
+        db->open();
+    m_database = db;
+    try {
+        doOpen();
+    } catch (...) {
+        m_database = nullptr;
+        throw;
+    }
+    db->registerDataSet(this);
+    m_modified = false;
+    setState(DataSetState::Browse);
+    notifyDataSetChanged();
+}
+
+void DataSet::close()
+{
+    if (!isOpen())
+        return;
+    m_buffer = Record();
+    m_modified = false;
+    m_records.clear();
+    m_cur = -1;
+    m_eof = m_bof = true;
+    if (m_database)
+        m_database->unregisterDataSet(this);
+    m_database = nullptr;
+    setState(DataSetState::Inactive);
+    notifyDataSetChanged();
+}
+
+void DataSet::first()
+{
+    requireBrowseable();
+    ensureFresh();
+    m_cur = m_records.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_records.isEmpty();
+    notifyDataSetChanged();
+}
+
+void DataSet::next()
+{
+    requireBrowseable();
+    ensureFresh();
+    if (m_cur + 1 < m_records.size()) {
+        ++m_cur;
+        m_eof = false;
+        m_bof = false;
+        notifyDataSetChanged();
+    } else {
+        m_eof = true;
+    }
+}
+
+void DataSet::prior()
+{
+    requireBrowseable();
+    ensureFresh();
+    if (m_cur > 0) {
+        --m_cur;
+        m_bof = false;
+        m_eof = false;
+        notifyDataSetChanged();
+    } else {
+        m_bof = true;
+    }
+}
+
+void DataSet::last()
+{
+    requireBrowseable();
+    ensureFresh();
+    m_cur = int(m_records.size()) - 1;
+    m_eof = true;
+    m_bof = m_records.isEmpty();
+    notifyDataSetChanged();
+}
+
+bool DataSet::eof()
+{
+    if (!isOpen())
+        return true;
+    ensureFresh();
+    return m_eof || m_records.isEmpty();
+}
+
+bool DataSet::bof()
+{
+    if (!isOpen())
+        return true;
+    ensureFresh();
+    return m_bof;
+}
+
+bool DataSet::isEmpty()
+{
+    if (!isOpen())
+        return true;
+    ensureFresh();
+    return m_records.isEmpty() && m_state != DataSetState::Insert;
+}
+
+int DataSet::recordCount()
+{
+    if (!isOpen())
+        return 0;
+    ensureFresh();
+    return int(m_records.size());
+}
+
+int DataSet::recNo()
+{
+    if (!isOpen())
+        return -1;
+    ensureFresh();
+    return m_cur;
+}
+
+Field *DataSet::fields(int index) const
+{
+    if (index < 0 || index >= int(m_fields.size()))
+        throw EngineError(QStringLiteral("Field index %1 out of range in '%2'").arg(index).arg(objectName()));
+    return m_fields[size_t(index)].get();
+}
+
+Field *DataSet::findField(const QString &name) const
+{
+    for (const auto &f : m_fields)
+        if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0)
+            return f.get();
+    return nullptr;
+}
+
+Field *DataSet::fieldByName(const QString &name) const
+{
+    Field *f = findField(name);
+    if (!f)
+        throw EngineError(QStringLiteral("%1: Field '%2' not found").arg(objectName(), name));
+    return f;
+}
+
+QStringList DataSet::fieldNames() const
+{
+    QStringList n;
+    for (const auto &f : m_fields)
+        n << f->fieldName();
+    return n;
+}
+
+void DataSet::setFields(std::vector<std::unique_ptr<Field>> fields) { m_fields = std::move(fields); }
+
+void DataSet::edit()
+{
+    requireActive();
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        return;
+    if (m_state == DataSetState::SetKey)
+        setState(m_stateBeforeKey);
+    if (!m_canModify)
+        throw EngineError(QStringLiteral("Cannot modify a read-only data set '%1'").arg(objectName()));
+    ensureFresh();
+    if (m_cur < 0 || m_cur >= m_records.size())
+        throw EngineError(QStringLiteral("There is no record to edit in '%1'").arg(objectName()));
+    m_buffer = m_records[m_cur];
+    m_modified = false;
+    setState(DataSetState::Edit);
+}
+
+void DataSet::insert()
+{
+    requireBrowseable();
+    if (!m_canModify)
+        throw EngineError(QStringLiteral("Cannot modify a read-only data set '%1'").arg(objectName()));
+    ensureFresh();
+    m_buffer = Record();
+    m_buffer.values = QVector<QVariant>(int(m_fields.size()));
+    m_insertPos = m_cur < 0 ? 0 : m_cur;
+    m_modified = false;
+    setState(DataSetState::Insert);
+    notifyDataSetChanged();
+}
+
+void DataSet::post()
+{
+    requireActive();
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        return;
+    for (auto &s : m_sources)
+        if (s)
+            s->notifyUpdateData();
+    if (beforePost)
+        beforePost(*this);
+    const bool inserting = m_state == DataSetState::Insert;
+    doPost(m_buffer, inserting);
+    if (inserting) {
+        const int pos = qBound(0, m_insertPos, int(m_records.size()));
+        m_records.insert(pos, m_buffer);
+        m_cur = pos;
+        m_eof = m_bof = false;
+    } else {
+        m_records[m_cur] = m_buffer;
+    }
+    m_buffer = Record();
+    m_modified = false;
+    setState(DataSetState::Browse);
+    notifyDataSetChanged();
+    if (afterPost)
+        afterPost(*this);
+}
+
+void DataSet::cancel()
+{
+    if (m_state == DataSetState::SetKey) {
+        setState(m_stateBeforeKey);
+        return;
+    }
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        return;
+    m_buffer = Record();
+    m_modified = false;
+    setState(DataSetState::Browse);
+    notifyDataSetChanged();
+}
+
+void DataSet::refresh()
+{
+    requireBrowseable();
+    const qint64 rowid = (m_cur >= 0 && m_cur < m_records.size()) ? m_records[m_cur].rowid : -1;
+    const int oldPos = m_cur;
+    doFetch();
+    int pos = -1;
+    for (int i = 0; i < m_records.size(); ++i)
+        if (m_records[i].rowid == rowid) {
+            pos = i;
+            break;
+        }
+    if (pos < 0 && !m_records.isEmpty())
+        pos = qBound(0, oldPos, int(m_records.size()) - 1);
+    m_cur = pos;
+    m_eof = m_records.isEmpty();
+    m_bof = m_cur <= 0;
+    notifyDataSetChanged();
+}
+
+void DataSet::checkBrowseMode()
+{
+    if (!isOpen())
+        return;
+    if (m_state == DataSetState::SetKey) {
+        cancel();
+        return;
+    }
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        return;
+    for (auto &s : m_sources)
+        if (s)
+            s->notifyUpdateData();
+    if (m_modified)
+        post();
+    else
+        cancel();
+}
+
+void DataSet::setFieldChangeHandler(const QString &fieldName, std::function<void(Field &)> handler)
+{
+    m_changeHandlers.insert(fieldName.toLower(), std::move(handler));
+}
+
+void DataSet::disableControls() { ++m_disableCount; }
+
+void DataSet::enableControls()
+{
+    if (m_disableCount == 0)
+        return;
+    if (--m_disableCount == 0 && m_pendingNotify) {
+        m_pendingNotify = false;
+        for (auto &s : m_sources)
+            if (s) {
+                s->notifyDataSetChanged(true);
+                s->notifyStateChanged();
+            }
+    }
+}
+
+QVariant DataSet::currentValue(int index)
+{
+    if (!isOpen())
+        return QVariant();
+    ensureFresh();
+    switch (m_state) {
+    case DataSetState::SetKey:
+        return m_keyBuffer.values.value(index);
+    case DataSetState::Edit:
+    case DataSetState::Insert:
+        return m_buffer.values.value(index);
+    default:
+        if (m_cur >= 0 && m_cur < m_records.size())
+            return m_records[m_cur].values.value(index);
+        return QVariant();
+    }
+}
+
+void DataSet::writeValue(Field *f, const QVariant &v)
+{
+    requireActive();
+    if (m_state == DataSetState::SetKey) {
+        m_keyBuffer.values[f->index()] = v;
+        m_keyAssigned[f->index()] = true;
+        return;
+    }
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        throw EngineError(QStringLiteral("Data set '%1' is not in edit or insert mode").arg(objectName()));
+    m_buffer.values[f->index()] = v;
+    m_modified = true;
+    auto it = m_changeHandlers.find(f->fieldName().toLower());
+    if (it != m_changeHandlers.end() && *it)
+        (*it)(*f);
+    for (auto &s : m_sources)
+        if (s && !controlsDisabled())
+            s->notifyRecordChanged(f);
+}
+
+void DataSet::addDataSource(DataSource *ds)
+{
+    for (auto &s : m_sources)
+        if (s == ds)
+            return;
+    m_sources.emplace_back(ds);
+}
+
+void DataSet::removeDataSource(DataSource *ds)
+{
+    m_sources.erase(std::remove_if(m_sources.begin(), m_sources.end(),
+                                   [ds](const QPointer<DataSource> &p) { return p.isNull() || p == ds; }),
+                    m_sources.end());
+}
+
+void DataSet::notifyDataSetChanged()
+{
+    const bool controls = !controlsDisabled();
+    if (!controls)
+        m_pendingNotify = true;
+    const auto sources = m_sources;
+    for (auto &s : sources)
+        if (s)
+            s->notifyDataSetChanged(controls);
+}
+
+void DataSet::notifyStateChanged()
+{
+    if (controlsDisabled()) {
+        m_pendingNotify = true;
+        return;
+    }
+    const auto sources = m_sources;
+    for (auto &s : sources)
+        if (s)
+            s->notifyStateChanged();
+}
+
+void DataSet::setState(DataSetState s)
+{
+    if (m_state == s)
+        return;
+    m_state = s;
+    notifyStateChanged();
+}
+
+} // namespace kvt

@@ -1,0 +1,165 @@
+#include "engine/dataset.h"
+#include "engine/session.h"
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace kvt {
+
+namespace {
+
+FieldType typeOf(const QSqlField &f)
+{
+    switch (f.metaType().id()) {
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+        return ftInteger;
+    case QMetaType::Double: case QMetaType::Float:
+        return ftFloat;
+    case QMetaType::Bool:
+        return ftBoolean;
+    case QMetaType::QByteArray:
+        return ftBlob;
+    default:
+        return ftString;
+    }
+}
+
+QVariant normalised(FieldType type, const QVariant &raw)
+{
+    if (raw.isNull())
+        return QVariant();
+    switch (type) {
+    case ftInteger: return qint32(raw.toLongLong());
+    case ftFloat: return raw.toDouble();
+    case ftBoolean: return raw.toLongLong() != 0;
+    case ftBlob: return raw.toByteArray();
+    default: return raw.toString();
+    }
+}
+
+} // namespace
+
+Query::Query(QObject *parent, const QString &name) : DataSet(parent, name) { m_canModify = false; }
+
+Query::~Query() { close(); }
+
+void Query::setSql(const QStringList &lines)
+{
+    close();
+    m_sql = lines;
+}
+
+void Query::clearSql()
+{
+    close();
+    m_sql.clear();
+}
+
+void Query::addSql(const QString &line)
+{
+    close();
+    m_sql << line;
+}
+
+QStringList Query::paramNames() const
+{
+    QStringList names;
+    const QString text = sqlText();
+    bool inQuote = false;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\'')) {
+            inQuote = !inQuote;
+        } else if (!inQuote && c == QLatin1Char(':') && i + 1 < text.size() &&
+                   (text[i + 1].isLetter() || text[i + 1] == QLatin1Char('_'))) {
+            int j = i + 1;
+            while (j < text.size() && (text[j].isLetterOrNumber() || text[j] == QLatin1Char('_')))
+                ++j;
+            const QString n = text.mid(i + 1, j - i - 1);
+            if (!names.contains(n, Qt::CaseInsensitive))
+                names << n;
+            i = j - 1;
+        }
+    }
+    return names;
+}
+
+static void bindParams(QSqlQuery &q, const QStringList &names, DataSource *source,
+                       const QHash<QString, QVariant> &values)
+{
+    for (const QString &n : names) {
+        QVariant v;
+        Field *f = nullptr;
+        if (source && source->dataSet() && source->dataSet()->isOpen())
+            f = source->dataSet()->findField(n);
+        if (f)
+            v = f->value();
+        else
+            v = values.value(n);
+        q.bindValue(QLatin1Char(':') + n, v);
+    }
+}
+
+void Query::doOpen()
+{
+    QSqlQuery q(m_database->connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(sqlText()))
+        throw EngineError(QStringLiteral("Invalid query: %1").arg(q.lastError().text()));
+    bindParams(q, paramNames(), m_paramSource, m_params);
+    if (!q.exec())
+        throw EngineError(QStringLiteral("Query failed: %1").arg(q.lastError().text()));
+    const QSqlRecord rec = q.record();
+    // Fields are kept across re-opens of the same statement, so pointers to them stay valid.
+    bool same = int(m_fields.size()) == rec.count();
+    for (int i = 0; same && i < rec.count(); ++i)
+        same = m_fields[size_t(i)]->fieldName() == rec.fieldName(i) &&
+               m_fields[size_t(i)]->dataType() == typeOf(rec.field(i));
+    if (!same) {
+        std::vector<std::unique_ptr<Field>> fields;
+        for (int i = 0; i < rec.count(); ++i) {
+            const FieldType t = typeOf(rec.field(i));
+            fields.push_back(std::make_unique<Field>(this, i, rec.fieldName(i), t, t == ftString ? 255 : 0));
+        }
+        setFields(std::move(fields));
+    }
+    m_records.clear();
+    const int n = rec.count();
+    while (q.next()) {
+        Record r;
+        r.values.resize(n);
+        for (int i = 0; i < n; ++i)
+            r.values[i] = normalised(m_fields[size_t(i)]->dataType(), q.value(i));
+        m_records.push_back(std::move(r));
+    }
+    m_cur = m_records.isEmpty() ? -1 : 0;
+    m_eof = m_records.isEmpty();
+    m_bof = true;
+}
+
+void Query::doFetch() { doOpen(); }
+
+void Query::doPost(Record &, bool)
+{
+    throw EngineError(QStringLiteral("Cannot modify a read-only data set '%1'").arg(objectName()));
+}
+
+void Query::execSql()
+{
+    close();
+    Database *db = Database::find(m_databaseName);
+    if (!db)
+        throw EngineError(QStringLiteral("Database '%1' does not exist").arg(m_databaseName));
+    if (!db->isOpen())
+        db->open();
+    QSqlQuery q(db->connection());
+    if (!q.prepare(sqlText()))
+        throw EngineError(QStringLiteral("Invalid statement: %1").arg(q.lastError().text()));
+    bindParams(q, paramNames(), m_paramSource, m_params);
+    if (!q.exec())
+        throw EngineError(QStringLiteral("Statement failed: %1").arg(q.lastError().text()));
+}
+
+} // namespace kvt

@@ -1,0 +1,426 @@
+#include "engine/dataset.h"
+#include "engine/session.h"
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace kvt {
+
+namespace {
+
+QString quoted(const QString &ident)
+{
+    QString s = ident;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+QStringList splitNames(const QString &names)
+{
+    QStringList out;
+    for (const QString &n : names.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        if (!n.trimmed().isEmpty())
+            out << n.trimmed();
+    return out;
+}
+
+QVariant normalised(FieldType type, const QVariant &raw)
+{
+    if (raw.isNull())
+        return QVariant();
+    switch (type) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+        return qint32(raw.toLongLong());
+    case ftFloat: case ftCurrency: case ftBCD:
+        return raw.toDouble();
+    case ftBoolean:
+        if (raw.typeId() == QMetaType::QString) {
+            const QString s = raw.toString().trimmed();
+            return s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 || s == QLatin1String("1");
+        }
+        return raw.toLongLong() != 0;
+    case ftBlob: case ftGraphic: case ftBytes: case ftVarBytes: case ftTypedBinary:
+        return raw.toByteArray();
+    default:
+        return raw.toString();
+    }
+}
+
+} // namespace
+
+// Follows the master data source: a move of the master re-ranges this table.
+class Table::MasterLink : public DataLink {
+public:
+    explicit MasterLink(Table *t) : m_table(t) {}
+    bool isControlLink() const override { return false; }
+    void dataSetChanged() override { m_table->masterChanged(); }
+
+private:
+    Table *m_table;
+};
+
+Table::Table(QObject *parent, const QString &name) : DataSet(parent, name) {}
+
+Table::~Table()
+{
+    m_masterLink.reset();
+    close();
+}
+
+void Table::setTableName(const QString &name)
+{
+    if (isOpen())
+        throw EngineError(QStringLiteral("Cannot change the table name of open table '%1'").arg(objectName()));
+    m_tableName = name;
+}
+
+void Table::setIndexFieldNames(const QString &names)
+{
+    if (isOpen())
+        throw EngineError(QStringLiteral("Cannot change the index of open table '%1'").arg(objectName()));
+    m_indexFieldNames = names;
+    m_indexName.clear();
+}
+
+void Table::setIndexName(const QString &name)
+{
+    if (isOpen())
+        throw EngineError(QStringLiteral("Cannot change the index of open table '%1'").arg(objectName()));
+    m_indexName = name;
+    m_indexFieldNames.clear();
+}
+
+void Table::setMasterSource(DataSource *ds)
+{
+    if (!ds) {
+        m_masterLink.reset();
+        return;
+    }
+    if (!m_masterLink)
+        m_masterLink = std::make_unique<MasterLink>(this);
+    m_masterLink->setDataSource(ds);
+}
+
+DataSource *Table::masterSource() const { return m_masterLink ? m_masterLink->dataSource() : nullptr; }
+
+void Table::setMasterFields(const QString &names)
+{
+    m_masterFields = names;
+    if (isOpen()) {
+        m_stale = true;
+        notifyDataSetChanged();
+    }
+}
+
+void Table::parseFilter()
+{
+    m_filterField.clear();
+    m_filterValue.clear();
+    const QString text = m_filter.trimmed();
+    if (text.isEmpty())
+        return;
+    static const QRegularExpression re(QStringLiteral("^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*=\\s*'((?:[^']|'')*)'\\s*$"));
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        throw EngineError(QStringLiteral("Invalid filter expression: %1").arg(m_filter));
+    QString value = m.captured(2);
+    value.replace(QLatin1String("''"), QLatin1String("'"));
+    m_filterField = m.captured(1);
+    m_filterValue = value;
+}
+
+void Table::setFilter(const QString &text)
+{
+    const QString old = m_filter;
+    m_filter = text;
+    try {
+        parseFilter();
+        if (isOpen() && !m_filterField.isEmpty())
+            fieldByName(m_filterField);
+    } catch (...) {
+        m_filter = old;
+        parseFilter();
+        throw;
+    }
+    if (!isOpen())
+        return;
+    // Settle first; a failed post keeps the old filter and the record in edit.
+    const QString newFilter = m_filter;
+    m_filter = old;
+    parseFilter();
+    checkBrowseMode();
+    m_filter = newFilter;
+    parseFilter();
+    if (m_filtered) {
+        m_stale = false;
+        doFetch();
+        notifyDataSetChanged();
+    }
+}
+
+void Table::setFiltered(bool on)
+{
+    if (!isOpen()) {
+        m_filtered = on;
+        return;
+    }
+    checkBrowseMode();
+    if (on == m_filtered)
+        return;
+    m_filtered = on;
+    m_stale = false;
+    doFetch();
+    notifyDataSetChanged();
+}
+
+QStringList Table::orderColumns() const
+{
+    QStringList cols = m_indexColumns;
+    for (const QString &pk : m_pkColumns)
+        if (!cols.contains(pk, Qt::CaseInsensitive))
+            cols << pk;
+    return cols;
+}
+
+QStringList Table::keyColumns() const { return m_indexColumns.isEmpty() ? m_pkColumns : m_indexColumns; }
+
+void Table::doOpen()
+{
+    if (m_tableName.trimmed().isEmpty())
+        throw EngineError(QStringLiteral("No table name given for '%1'").arg(objectName()));
+    const TableInfo info = m_database->tableInfo(m_tableName);
+    m_database->checkAccess(info.sqlName);
+    m_sqlName = info.sqlName;
+
+    std::vector<std::unique_ptr<Field>> fields;
+    QStringList select;
+    select << QStringLiteral("rowid");
+    for (size_t i = 0; i < info.columns.size(); ++i) {
+        const ColumnInfo &c = info.columns[i];
+        fields.push_back(std::make_unique<Field>(this, int(i), c.name, FieldType(c.type), c.size));
+        select << quoted(c.name);
+    }
+    const auto hasColumn = [&](const QString &n) {
+        for (const auto &c : info.columns)
+            if (c.name.compare(n, Qt::CaseInsensitive) == 0)
+                return true;
+        return false;
+    };
+    QStringList indexColumns;
+    if (!m_indexName.isEmpty()) {
+        auto it = info.indexes.find(m_indexName.toLower());
+        if (it == info.indexes.end())
+            throw EngineError(QStringLiteral("Index '%1' does not exist for table '%2'").arg(m_indexName, m_tableName));
+        indexColumns = *it;
+    } else {
+        indexColumns = splitNames(m_indexFieldNames);
+        for (const QString &c : indexColumns)
+            if (!hasColumn(c))
+                throw EngineError(QStringLiteral("%1: Field '%2' not found").arg(m_tableName, c));
+    }
+    parseFilter();
+    if (!m_filterField.isEmpty() && !hasColumn(m_filterField))
+        throw EngineError(QStringLiteral("%1: Field '%2' not found").arg(m_tableName, m_filterField));
+
+    setFields(std::move(fields));
+    m_pkColumns = info.primaryKey;
+    m_indexColumns = indexColumns;
+    m_selectSql = QStringLiteral("select %1 from %2").arg(select.join(QLatin1Char(',')), quoted(m_sqlName));
+    m_stale = false;
+    doFetch();
+}
+
+void Table::doFetch()
+{
+    QStringList where;
+    QVariantList binds;
+    bool noRows = false;
+    const QStringList masterFields = splitNames(m_masterFields);
+    if (m_masterLink && m_masterLink->dataSource() && !masterFields.isEmpty()) {
+        DataSet *master = m_masterLink->dataSet();
+        const QStringList linkColumns = keyColumns();
+        m_rangeValues.clear();
+        if (!master || !master->isOpen()) {
+            noRows = true;
+        } else {
+            for (int i = 0; i < masterFields.size(); ++i) {
+                if (i >= linkColumns.size())
+                    throw EngineError(QStringLiteral("Master link of '%1' has more fields than its index")
+                                          .arg(objectName()));
+                const QVariant v = master->fieldByName(masterFields[i])->value();
+                m_rangeValues << v;
+                if (v.isNull())
+                    noRows = true;
+                where << quoted(linkColumns[i]) + QStringLiteral(" = ?");
+                binds << v;
+            }
+        }
+    }
+    if (m_filtered && !m_filterField.isEmpty()) {
+        where << quoted(m_filterField) + QStringLiteral(" = ?");
+        binds << m_filterValue;
+    }
+    m_records.clear();
+    m_cur = -1;
+    m_eof = m_bof = true;
+    if (noRows)
+        return;
+
+    QString sql = m_selectSql;
+    if (!where.isEmpty())
+        sql += QStringLiteral(" where ") + where.join(QStringLiteral(" and "));
+    QStringList order;
+    for (const QString &c : orderColumns())
+        order << quoted(c);
+    order << QStringLiteral("rowid");
+    sql += QStringLiteral(" order by ") + order.join(QLatin1Char(','));
+
+    QSqlQuery q(m_database->connection());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, q.lastError().text()));
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, q.lastError().text()));
+    const int n = int(m_fields.size());
+    while (q.next()) {
+        Record r;
+        r.rowid = q.value(0).toLongLong();
+        r.values.resize(n);
+        for (int i = 0; i < n; ++i)
+            r.values[i] = normalised(m_fields[size_t(i)]->dataType(), q.value(i + 1));
+        m_records.push_back(std::move(r));
+    }
+    if (!m_records.isEmpty()) {
+        m_cur = 0;
+        m_eof = false;
+    }
+}
+
+void Table::ensureFresh()
+{
+    if (!m_stale || m_fetching)
+        return;
+    m_fetching = true;
+    try {
+        doFetch();
+    } catch (...) {
+        m_fetching = false;
+        throw;
+    }
+    m_fetching = false;
+    m_stale = false;
+}
+
+void Table::masterChanged()
+{
+    if (!isOpen())
+        return;
+    checkBrowseMode();
+    QVector<QVariant> values;
+    DataSet *master = m_masterLink ? m_masterLink->dataSet() : nullptr;
+    const QStringList masterFields = splitNames(m_masterFields);
+    if (master && master->isOpen()) {
+        for (const QString &f : masterFields) {
+            Field *field = master->findField(f);
+            values << (field ? field->value() : QVariant());
+        }
+    }
+    if (!m_stale && values == m_rangeValues && master && master->isOpen())
+        return;
+    m_rangeValues = values;
+    m_stale = true;
+    m_records.clear();
+    m_cur = -1;
+    m_eof = m_bof = true;
+    notifyDataSetChanged();
+}
+
+void Table::doPost(Record &buffer, bool inserting)
+{
+    QSqlQuery q(m_database->connection());
+    const int n = int(m_fields.size());
+    if (inserting) {
+        QStringList cols, marks;
+        for (int i = 0; i < n; ++i) {
+            cols << quoted(m_fields[size_t(i)]->fieldName());
+            marks << QStringLiteral("?");
+        }
+        q.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
+                      .arg(quoted(m_sqlName), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+        for (int i = 0; i < n; ++i)
+            q.addBindValue(buffer.values.value(i));
+        if (!q.exec())
+            throw EngineError(QStringLiteral("Cannot insert into table '%1': %2").arg(m_tableName, q.lastError().text()));
+        buffer.rowid = q.lastInsertId().toLongLong();
+        return;
+    }
+    const Record &original = m_records[m_cur];
+    QStringList sets, conds;
+    for (int i = 0; i < n; ++i) {
+        sets << quoted(m_fields[size_t(i)]->fieldName()) + QStringLiteral(" = ?");
+        conds << quoted(m_fields[size_t(i)]->fieldName()) + QStringLiteral(" is ?");
+    }
+    // One statement: the record is matched by its row and by every value it had when read, so a
+    // change made by someone else in between is never overwritten.
+    q.prepare(QStringLiteral("update %1 set %2 where rowid = ? and %3")
+                  .arg(quoted(m_sqlName), sets.join(QLatin1Char(',')), conds.join(QStringLiteral(" and "))));
+    for (int i = 0; i < n; ++i)
+        q.addBindValue(buffer.values.value(i));
+    q.addBindValue(original.rowid);
+    for (int i = 0; i < n; ++i)
+        q.addBindValue(original.values.value(i));
+    if (!q.exec())
+        throw EngineError(QStringLiteral("Cannot post to table '%1': %2").arg(m_tableName, q.lastError().text()));
+    if (q.numRowsAffected() == 0)
+        throw EngineError(QStringLiteral("The record of table '%1' was changed or deleted by another user since it "
+                                         "was read; refresh to see its current values")
+                              .arg(m_tableName));
+}
+
+void Table::setKey()
+{
+    requireBrowseable();
+    ensureFresh();
+    m_stateBeforeKey = m_state;
+    m_keyBuffer = Record();
+    m_keyBuffer.values = QVector<QVariant>(int(m_fields.size()));
+    m_keyAssigned = QVector<bool>(int(m_fields.size()), false);
+    setState(DataSetState::SetKey);
+}
+
+bool Table::gotoKey()
+{
+    if (m_state != DataSetState::SetKey)
+        throw EngineError(QStringLiteral("Table '%1' is not in key mode").arg(objectName()));
+    setState(m_stateBeforeKey);
+    QVector<int> cols;
+    for (const QString &c : keyColumns()) {
+        Field *f = findField(c);
+        if (f && m_keyAssigned[f->index()])
+            cols << f->index();
+    }
+    if (cols.isEmpty())
+        return false;
+    for (int r = 0; r < m_records.size(); ++r) {
+        bool match = true;
+        for (int c : cols) {
+            const QVariant &have = m_records[r].values[c];
+            const QVariant &want = m_keyBuffer.values[c];
+            if (have.isNull() != want.isNull() || (!have.isNull() && have.toString() != want.toString())) {
+                match = false;
+                break;
+            }
+        }
+        if (match) {
+            m_cur = r;
+            m_eof = m_bof = false;
+            notifyDataSetChanged();
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace kvt
