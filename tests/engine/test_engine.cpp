@@ -1,0 +1,374 @@
+#include "engine/dataset.h"
+#include "engine/session.h"
+#include "support/teststore.h"
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace kvt;
+
+namespace {
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir = tmp.path() + QStringLiteral("/data");
+        test::createStore(dir, test::sampleRows());
+        conn = std::make_unique<test::Connection>(dir);
+        cat = table("RepCat.DB");
+        reports = table("Reports.DB");
+        bands = table("RepBand.DB");
+        ctrls = table("RepCtrl.DB");
+        dsCat.setDataSet(cat.get());
+        dsReports.setDataSet(reports.get());
+        dsBands.setDataSet(bands.get());
+        reports->setMasterSource(&dsCat);
+        reports->setMasterFields("RepCatName");
+        reports->setIndexName("RepCatName");
+        bands->setMasterSource(&dsReports);
+        bands->setMasterFields("RepName");
+        bands->setIndexFieldNames("RepName");
+        ctrls->setMasterSource(&dsBands);
+        ctrls->setMasterFields("RepName;RctGroup");
+        ctrls->setIndexFieldNames("RepName;RctGroup");
+    }
+    void TearDown() override
+    {
+        ctrls.reset();
+        bands.reset();
+        reports.reset();
+        cat.reset();
+        conn.reset();
+    }
+    std::unique_ptr<Table> table(const char *name)
+    {
+        auto t = std::make_unique<Table>(nullptr, QString::fromLatin1(name));
+        t->setDatabaseName("MyDatabase");
+        t->setSessionName("MySession");
+        t->setTableName(QString::fromLatin1(name));
+        return t;
+    }
+    void openAll()
+    {
+        cat->open();
+        reports->open();
+        bands->open();
+        ctrls->open();
+    }
+    QStringList walk(DataSet &ds, const char *field)
+    {
+        QStringList out;
+        for (ds.first(); !ds.eof(); ds.next())
+            out << ds.fieldByName(field)->asString();
+        return out;
+    }
+    bool locateCategory(const QString &name)
+    {
+        for (cat->first(); !cat->eof(); cat->next())
+            if (cat->fields(0)->asString() == name)
+                return true;
+        return false;
+    }
+
+    QTemporaryDir tmp;
+    QString dir;
+    std::unique_ptr<test::Connection> conn;
+    std::unique_ptr<Table> cat, reports, bands, ctrls;
+    DataSource dsCat, dsReports, dsBands;
+};
+
+TEST_F(EngineTest, OpeningATableOpensDatabaseAndSession)
+{
+    EXPECT_FALSE(conn->session.isOpen());
+    cat->open();
+    EXPECT_TRUE(conn->database.isOpen());
+    EXPECT_TRUE(conn->session.isOpen());
+    EXPECT_EQ(Session::find("mysession"), &conn->session);
+    EXPECT_EQ(Database::find("MYDATABASE"), &conn->database);
+}
+
+TEST_F(EngineTest, MasterDetailRangesFollowTheMaster)
+{
+    openAll();
+    ASSERT_TRUE(locateCategory("Quotes"));
+    EXPECT_EQ(walk(*reports, "RepName"), QStringList({"Q1", "Q2"}));
+    reports->first();
+    EXPECT_EQ(walk(*bands, "RbdName"), QStringList({"Body", "Head"}));
+    bands->first(); // Body -> group G2
+    EXPECT_EQ(walk(*ctrls, "RctName"), QStringList({"O'Brien"}));
+    bands->next(); // Head -> group G1
+    EXPECT_EQ(walk(*ctrls, "RctName"), QStringList({"QtNo:1", "RepCompName"}));
+    reports->next(); // Q2: its own Head band and controls
+    EXPECT_EQ(walk(*bands, "RbdName"), QStringList({"Head"}));
+    EXPECT_EQ(walk(*ctrls, "RctName"), QStringList({"Logo"}));
+    ASSERT_TRUE(locateCategory("Empty"));
+    EXPECT_TRUE(reports->eof());
+    EXPECT_TRUE(bands->eof());
+    EXPECT_TRUE(ctrls->eof());
+}
+
+TEST_F(EngineTest, FiltersNarrowAndAddressNamesWithQuotes)
+{
+    openAll();
+    locateCategory("Quotes");
+    reports->first();
+    bands->setFilter("RbdName = 'Body'");
+    bands->setFiltered(true);
+    EXPECT_EQ(walk(*bands, "RbdName"), QStringList({"Body"}));
+    ctrls->setFilter("RctName = 'O''Brien'");
+    ctrls->setFiltered(true);
+    ASSERT_FALSE(ctrls->eof());
+    EXPECT_EQ(ctrls->fieldByName("RctName")->asString(), "O'Brien");
+    bands->setFiltered(false);
+    EXPECT_EQ(walk(*bands, "RbdName"), QStringList({"Body", "Head"}));
+
+    EXPECT_THROW(bands->setFilter("Nonsense"), EngineError);
+    EXPECT_THROW(bands->setFilter("NoSuchField = 'x'"), EngineError);
+    EXPECT_EQ(bands->filter(), "RbdName = 'Body'");
+}
+
+TEST_F(EngineTest, SettlingPostsAChangedRowWithHooksAndCancelsAnUnchangedOne)
+{
+    openAll();
+    locateCategory("Quotes");
+    reports->first();
+    QStringList calls;
+    bands->beforePost = [&](DataSet &) { calls << "before"; };
+    bands->afterPost = [&](DataSet &) { calls << "after"; };
+
+    bands->edit();
+    bands->setFilter("RbdName = 'Head'");
+    bands->setFiltered(true);
+    EXPECT_EQ(bands->state(), DataSetState::Browse);
+    EXPECT_TRUE(calls.isEmpty()) << "an unchanged row is cancelled, not posted";
+
+    bands->edit();
+    bands->fieldByName("RbdTopY")->setAsString("7.5");
+    reports->next(); // the master moves: the detail's change is posted first
+    EXPECT_EQ(calls, QStringList({"before", "after"}));
+    reports->first();
+    bands->setFiltered(false);
+    bands->setFilter("RbdName = 'Head'");
+    bands->setFiltered(true);
+    EXPECT_DOUBLE_EQ(bands->fieldByName("RbdTopY")->asFloat(), 7.5);
+}
+
+TEST_F(EngineTest, KeySearchFindsByIndexFields)
+{
+    auto msg = table("TextMsg.DB");
+    test::execOnStore(dir, {"insert into TextMsg values ('fntLabel','Arial,9,,0','')",
+                            "insert into TextMsg values ('fntField','Arial,8,,0','')"});
+    msg->open();
+    msg->setKey();
+    msg->fieldByName("TxmName")->setAsString("fntLabel");
+    ASSERT_TRUE(msg->gotoKey());
+    EXPECT_EQ(msg->fieldByName("TxmText")->asString(), "Arial,9,,0");
+    msg->setKey();
+    msg->fieldByName("TxmName")->setAsString("missing");
+    EXPECT_FALSE(msg->gotoKey());
+    EXPECT_EQ(msg->state(), DataSetState::Browse);
+}
+
+TEST_F(EngineTest, FieldReadsOfEmptyValuesAndTypes)
+{
+    openAll();
+    locateCategory("Quotes");
+    reports->next(); // Q2
+    ASSERT_EQ(ctrls->fieldByName("RctName")->asString(), "Logo");
+    Field *label = ctrls->fieldByName("RctLabel");
+    EXPECT_EQ(label->asString(), "");
+    EXPECT_EQ(ctrls->fieldByName("RctWidth")->asFloat(), 0.0);
+    EXPECT_EQ(ctrls->fieldByName("RctBox")->asInteger(), 0);
+    EXPECT_FALSE(ctrls->fieldByName("RctInclude")->asBoolean());
+    EXPECT_EQ(label->dataType(), ftString);
+    EXPECT_EQ(label->size(), 64);
+    EXPECT_EQ(ctrls->fieldByName("RctWidth")->dataType(), ftFloat);
+    EXPECT_EQ(ctrls->fieldByName("RctSortIdx")->dataType(), ftInteger);
+    EXPECT_EQ(ctrls->fieldByName("RctInclude")->dataType(), ftBoolean);
+    EXPECT_EQ(ctrls->fields(2)->fieldName(), "RctName");
+    EXPECT_THROW(ctrls->fieldByName("NoSuchField"), EngineError);
+}
+
+TEST_F(EngineTest, WritesConvertCheckAndRaiseTheChangeEvent)
+{
+    openAll();
+    locateCategory("Quotes");
+    bands->next(); // Q1 / Head
+    int changes = 0;
+    ctrls->setFieldChangeHandler("RctInclude", [&](Field &) { ++changes; });
+    ctrls->first();
+    ctrls->edit();
+    struct Case {
+        const char *field;
+        const char *text;
+        bool ok;
+    } cases[] = {
+        {"RctWidth", "12.25", true},  {"RctWidth", "abc", false},       {"RctWidth", "", true},
+        {"RctBox", "5", true},        {"RctBox", "1.5", false},         {"RctBox", "x", false},
+        {"RctInclude", "True", true}, {"RctInclude", "maybe", false},   {"RctLabel", "short", true},
+        {"RctLabel", "this label text is far longer than the sixty-four characters it may hold", false},
+    };
+    for (const auto &c : cases) {
+        Field *f = ctrls->fieldByName(c.field);
+        const QString before = f->asString();
+        if (c.ok) {
+            EXPECT_NO_THROW(f->setAsString(c.text)) << c.field << " " << c.text;
+        } else {
+            try {
+                f->setAsString(c.text);
+                ADD_FAILURE() << "no error for " << c.field << " " << c.text;
+            } catch (const EngineError &e) {
+                EXPECT_TRUE(e.message().contains(c.field)) << qPrintable(e.message());
+                EXPECT_TRUE(e.message().contains(QString::fromLatin1(c.text).left(10))) << qPrintable(e.message());
+                EXPECT_EQ(f->asString(), before) << "nothing is written or truncated";
+            }
+        }
+    }
+    EXPECT_EQ(changes, 1);
+    ctrls->cancel();
+    EXPECT_EQ(changes, 1) << "cancel raises no change event";
+    EXPECT_THROW(ctrls->fieldByName("RctWidth")->setAsString("1"), EngineError) << "not in edit";
+}
+
+TEST_F(EngineTest, QueryTakesParametersFromItsDataSource)
+{
+    openAll();
+    locateCategory("Quotes");
+    bands->next(); // Q1 / Head / G1
+    Query q(nullptr, "QryRepCtrl");
+    q.setDatabaseName("MyDatabase");
+    q.setSessionName("MySession");
+    q.setDataSource(&dsBands);
+    q.setSql({"select * from RepCtrl where RepName=:RepName and RctGroup=:RctGroup Order by RctSortIdx"});
+    EXPECT_EQ(q.paramNames(), QStringList({"RepName", "RctGroup"}));
+    q.open();
+    EXPECT_EQ(walk(q, "RctName"), QStringList({"QtNo:1", "RepCompName"}));
+    EXPECT_EQ(q.fields(2)->asString(), "RepCompName");
+    q.close();
+    bands->first(); // Body / G2
+    q.open();
+    EXPECT_EQ(walk(q, "RctName"), QStringList({"O'Brien"}));
+    EXPECT_TRUE(q.fieldByName("RctInclude")->asBoolean());
+}
+
+TEST_F(EngineTest, ExecuteReportsTheSqlEnginesMessage)
+{
+    Query q(nullptr, "QryGeneric");
+    q.setDatabaseName("MyDatabase");
+    q.setSessionName("MySession");
+    q.setSql({"insert into RepCat values ('New')"});
+    EXPECT_NO_THROW(q.execSql());
+    q.setSql({"insert into RepCat values ('New')"});
+    try {
+        q.execSql();
+        FAIL() << "duplicate key accepted";
+    } catch (const EngineError &e) {
+        EXPECT_TRUE(e.message().contains("UNIQUE", Qt::CaseInsensitive)) << qPrintable(e.message());
+    }
+    q.setSql({"this is no sql"});
+    EXPECT_THROW(q.execSql(), EngineError);
+}
+
+TEST_F(EngineTest, ConflictingPostFailsAndKeepsTheEdit)
+{
+    openAll();
+    locateCategory("Quotes");
+    reports->first(); // Q1
+    reports->edit();
+    reports->fieldByName("RepTitle")->setAsString("Mine");
+    test::execOnStore(dir, {"update Reports set RepTitle='Theirs' where RepName='Q1'"});
+    try {
+        reports->post();
+        FAIL() << "post overwrote another editor's change";
+    } catch (const EngineError &e) {
+        EXPECT_TRUE(e.message().contains("changed or deleted by another user")) << qPrintable(e.message());
+    }
+    EXPECT_EQ(reports->state(), DataSetState::Edit);
+    EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Mine");
+    reports->cancel();
+    reports->refresh();
+    EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Theirs");
+    // Also a settle by a move keeps the edit when the post fails.
+    reports->edit();
+    reports->fieldByName("RepTitle")->setAsString("Mine again");
+    test::execOnStore(dir, {"update Reports set RepTitle='Theirs again' where RepName='Q1'"});
+    EXPECT_THROW(reports->next(), EngineError);
+    EXPECT_EQ(reports->state(), DataSetState::Edit);
+    EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Mine again");
+}
+
+TEST_F(EngineTest, PasswordEventRetriesAndGivesUp)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "protect");
+        db.setDatabaseName(dir + "/KVT3.sqlite");
+        db.open();
+        protection::protectTable(db, "RepCat", "s3cret");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("protect");
+
+    int events = 0;
+    conn->session.onPassword = [&](Session &s, bool &retry) {
+        ++events;
+        if (events == 1)
+            s.addPassword("wrong");
+        else if (events == 2)
+            s.addPassword("s3cret");
+        retry = events <= 2;
+    };
+    cat->open();
+    EXPECT_EQ(events, 2);
+    cat->close();
+
+    conn->session.removeAllPasswords();
+    conn->database.close();
+    events = 10;
+    try {
+        cat->open();
+        FAIL() << "opened without a password";
+    } catch (const EngineError &e) {
+        EXPECT_TRUE(e.message().contains("RepCat"));
+    }
+    EXPECT_FALSE(cat->isOpen());
+    EXPECT_NO_THROW(reports->open()) << "unprotected tables need no password";
+}
+
+TEST(EngineStore, MissingDirectoryOrStoreIsAnErrorThatNamesIt)
+{
+    QTemporaryDir tmp;
+    test::Connection conn(tmp.path() + "/nowhere");
+    try {
+        conn.database.open();
+        FAIL();
+    } catch (const EngineError &e) {
+        EXPECT_TRUE(e.message().contains("nowhere"));
+    }
+    conn.database.setParam("PATH", tmp.path());
+    try {
+        conn.database.open();
+        FAIL();
+    } catch (const EngineError &e) {
+        EXPECT_TRUE(e.message().contains("KVT3.sqlite"));
+    }
+    EXPECT_FALSE(QFile::exists(tmp.path() + "/KVT3.sqlite")) << "nothing is created";
+}
+
+TEST(EngineStore, SessionDirectoriesAreCheckedAndFixedWhileOpen)
+{
+    QTemporaryDir tmp;
+    Session s("CheckSession");
+    s.setPrivateDir(tmp.path() + "/missing");
+    EXPECT_THROW(s.open(), EngineError);
+    s.setPrivateDir(tmp.path());
+    s.setNetFileDir("/");
+    EXPECT_NO_THROW(s.open());
+    EXPECT_THROW(s.setPrivateDir("/tmp"), EngineError);
+    s.close();
+}
+
+} // namespace

@@ -1,0 +1,93 @@
+#pragma once
+// Builds a small store in a temporary directory for tests.
+#include "engine/session.h"
+#include "reportdef/schema.h"
+#include <QDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <stdexcept>
+
+namespace kvt::test {
+
+/// Creates DIR/KVT3.sqlite with all tables and runs the given statements in it.
+inline void createStore(const QString &dir, const QStringList &statements = {})
+{
+    QDir().mkpath(dir);
+    const QString conn = QStringLiteral("teststore-") + QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+        db.setDatabaseName(QDir(dir).filePath(QStringLiteral("KVT3.sqlite")));
+        if (!db.open())
+            throw std::runtime_error("cannot create test store");
+        QSqlQuery q(db);
+        for (const auto &t : reportdef::allTables())
+            for (const QString &s : t.createStatements)
+                if (!q.exec(s))
+                    throw std::runtime_error(q.lastError().text().toStdString());
+        for (const QString &s : statements)
+            if (!q.exec(s))
+                throw std::runtime_error((s + QStringLiteral(": ") + q.lastError().text()).toStdString());
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+}
+
+/// Runs statements on an existing store through a connection of its own (a "second editor").
+inline void execOnStore(const QString &dir, const QStringList &statements)
+{
+    const QString conn = QStringLiteral("teststore-") + QUuid::createUuid().toString();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
+        db.setDatabaseName(QDir(dir).filePath(QStringLiteral("KVT3.sqlite")));
+        db.open();
+        QSqlQuery q(db);
+        for (const QString &s : statements)
+            if (!q.exec(s))
+                throw std::runtime_error((s + QStringLiteral(": ") + q.lastError().text()).toStdString());
+        q = QSqlQuery();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(conn);
+}
+
+/// A session "MySession" and a database "MyDatabase" on a directory.
+struct Connection {
+    explicit Connection(const QString &dir) : session(QStringLiteral("MySession")), database(QStringLiteral("MyDatabase"))
+    {
+        database.setSessionName(QStringLiteral("MySession"));
+        database.setParams({QStringLiteral("PATH=") + dir, QStringLiteral("DEFAULT DRIVER=PARADOX"),
+                            QStringLiteral("ENABLE BCD=FALSE")});
+    }
+    Session session;
+    Database database;
+};
+
+/// A few categories, reports, bands and controls.
+inline QStringList sampleRows()
+{
+    return {
+        "insert into RepCat values ('Quotes')", "insert into RepCat values ('Orders')",
+        "insert into RepCat values ('Empty')",
+        "insert into Reports values ('Q1','Quote one',1,2,3,4,'Quotes','P')",
+        "insert into Reports values ('Q2','Quote two',0,0,0,0,'Quotes','L')",
+        "insert into Reports values ('O1','Order one',0,0,0,0,'Orders','P')",
+        "insert into RepBand values ('Q1','Head','G1',1,0,0,0,0,1,15)",
+        "insert into RepBand values ('Q1','Body','G2',3,0,0,0,0,2,0)",
+        "insert into RepBand values ('Q2','Head','G1',1,0,0,0,0,0,0)",
+        "insert into RepCtrl (RepName,RctGroup,RctName,RctType,RctLabel,RctWidth,RctInclude,RctSortIdx) "
+        "values ('Q1','G1','RepCompName',1,'Company',10,0,2)",
+        "insert into RepCtrl (RepName,RctGroup,RctName,RctType,RctLabel,RctWidth,RctInclude,RctSortIdx) "
+        "values ('Q1','G1','QtNo:1',2,'Number',20,1,1)",
+        "insert into RepCtrl (RepName,RctGroup,RctName,RctType,RctLabel,RctWidth,RctInclude,RctSortIdx) "
+        "values ('Q1','G2','O''Brien',5,'Quote',5,1,10)",
+        "insert into RepCtrl (RepName,RctGroup,RctName,RctType,RctLabel,RctWidth,RctInclude,RctSortIdx) "
+        "values ('Q2','G1','Logo',4,NULL,NULL,NULL,3)",
+    };
+}
+
+} // namespace kvt::test
