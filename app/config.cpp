@@ -119,7 +119,10 @@ QString TempDir()
 
 void setProgramDirForTesting(const QString &dir)
 {
-    g_programDir = withSeparator(dir);
+    if (dir.isEmpty())
+        g_programDir.reset();
+    else
+        g_programDir = withSeparator(dir);
     g_iniFilePath.reset();
 }
 

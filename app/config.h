@@ -26,7 +26,8 @@ QString DriveRoot(const QString &dataDir);
 /// database and session and opens both. False after a reported failure.
 bool DataDirsSetup();
 
-/// Replaces the executable's directory (tests); also forgets the cached INI path.
+/// Replaces the executable's directory (tests; empty: the executable's again) and forgets the
+/// cached INI path.
 void setProgramDirForTesting(const QString &dir);
 
 } // namespace kvt
