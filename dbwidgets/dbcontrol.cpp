@@ -1,0 +1,120 @@
+#include "dbwidgets/dbcontrol.h"
+#include <QtGlobal>
+
+namespace kvt {
+
+namespace {
+std::function<void(const std::exception &)> &errorHandler()
+{
+    static std::function<void(const std::exception &)> handler;
+    return handler;
+}
+} // namespace
+
+void setDbErrorHandler(std::function<void(const std::exception &)> handler) { errorHandler() = std::move(handler); }
+
+void reportDbError(const std::exception &e)
+{
+    if (errorHandler())
+        errorHandler()(e);
+    else
+        qWarning("%s", e.what());
+}
+
+class DbControl::Link : public DataLink {
+public:
+    explicit Link(DbControl *c) : m_control(c) {}
+    void dataSetChanged() override { m_control->dataChange(); }
+    void recordChanged(Field *f) override { m_control->recordChange(f); }
+    void stateChanged() override { m_control->stateChange(); }
+    void updateData() override { m_control->updateData(); }
+
+private:
+    DbControl *m_control;
+};
+
+DbControl::DbControl() : m_link(std::make_unique<Link>(this)) {}
+
+DbControl::~DbControl() = default;
+
+DataSource *DbControl::dataSource() const { return m_link->dataSource(); }
+
+void DbControl::setDataSource(DataSource *ds) { m_link->setDataSource(ds); }
+
+void DbControl::setDataField(const QString &name)
+{
+    if (m_dataField == name)
+        return;
+    m_dataField = name;
+    dataChange();
+}
+
+DataSet *DbControl::dataSet() const { return m_link->dataSet(); }
+
+Field *DbControl::field() const
+{
+    DataSet *ds = dataSet();
+    if (!ds || !ds->isOpen() || m_dataField.isEmpty())
+        return nullptr;
+    return ds->findField(m_dataField);
+}
+
+void DbControl::recordChange(Field *f)
+{
+    if (!f || f == field())
+        dataChange();
+}
+
+void DbControl::startEdit()
+{
+    DataSet *ds = dataSet();
+    if (!ds)
+        return;
+    const DataSetState s = ds->state();
+    if (s == DataSetState::Edit || s == DataSetState::Insert)
+        return;
+    m_inStartEdit = true;
+    try {
+        ds->edit();
+    } catch (...) {
+        m_inStartEdit = false;
+        throw;
+    }
+    m_inStartEdit = false;
+}
+
+void DbControl::writeFieldText(const QString &text)
+{
+    Field *f = field();
+    if (!f)
+        return;
+    startEdit();
+    f->setAsString(text);
+}
+
+bool forEachRecord(DataSet *ds, const std::function<void()> &visit)
+{
+    if (!ds || !ds->isOpen() || ds->state() != DataSetState::Browse)
+        return false;
+    const int start = ds->recNo();
+    const bool atEnd = ds->eof() && start == ds->recordCount() - 1;
+    ds->disableControls();
+    try {
+        for (ds->first(); !ds->eof(); ds->next())
+            visit();
+        if (atEnd) {
+            ds->last();
+        } else if (start >= 0) {
+            ds->first();
+            for (int i = 0; i < start && !ds->eof(); ++i)
+                ds->next();
+        }
+    } catch (...) {
+        ds->enableControls();
+        throw;
+    }
+    ds->enableControls();
+    return true;
+}
+
+} // namespace kvt

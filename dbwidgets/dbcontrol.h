@@ -1,0 +1,66 @@
+#pragma once
+// What every data-aware widget shares: the binding by data source and field name, the link that tells
+// the widget about record moves and state changes, and the hook through which widget errors are shown.
+#include "engine/dataset.h"
+#include <QString>
+#include <exception>
+#include <functional>
+#include <memory>
+
+namespace kvt {
+
+/// Shows errors that data-aware widgets catch themselves (a bad value typed, a failed navigator action).
+/// The default handler writes a warning; an empty function restores it.
+void setDbErrorHandler(std::function<void(const std::exception &)> handler);
+void reportDbError(const std::exception &e);
+
+/// Mix-in of the data-aware widgets.
+class DbControl {
+public:
+    DbControl();
+    virtual ~DbControl();
+    DbControl(const DbControl &) = delete;
+    DbControl &operator=(const DbControl &) = delete;
+
+    DataSource *dataSource() const;
+    void setDataSource(DataSource *ds);
+    QString dataField() const { return m_dataField; }
+    void setDataField(const QString &name);
+    virtual bool readOnly() const { return m_readOnly; }
+    virtual void setReadOnly(bool on) { m_readOnly = on; }
+
+    /// The data set behind the source, or null.
+    DataSet *dataSet() const;
+    /// The bound field of the open data set, or null.
+    Field *field() const;
+
+protected:
+    /// Show the field's current value.
+    virtual void dataChange() = 0;
+    /// A field of the current record was written; null stands for any field.
+    virtual void recordChange(Field *f);
+    virtual void stateChange() {}
+    /// Write a pending edit into the field now; exceptions abort the post that asked for it.
+    virtual void updateData() {}
+
+    /// Puts the data set into edit when it browses. Notifications caused by it do not reach
+    /// dataChange(), so text typed a moment ago is not overwritten.
+    void startEdit();
+    /// Puts the data set into edit and writes text through the field (conversions, change events).
+    void writeFieldText(const QString &text);
+    bool inStartEdit() const { return m_inStartEdit; }
+
+private:
+    class Link;
+    std::unique_ptr<Link> m_link;
+    QString m_dataField;
+    bool m_readOnly = false;
+    bool m_inStartEdit = false;
+};
+
+/// Visits every record of a browsing data set and comes back to the record it started on. The data set's
+/// controls stay silent meanwhile. Does nothing (and returns false) unless the data set is open and
+/// browsing, since moving in edit would post the record.
+bool forEachRecord(DataSet *ds, const std::function<void()> &visit);
+
+} // namespace kvt

@@ -1,0 +1,101 @@
+#include "dbwidgets/dbedit.h"
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+namespace kvt {
+
+DbEdit::DbEdit(QWidget *parent) : QLineEdit(parent)
+{
+    connect(this, &QLineEdit::textEdited, this, &DbEdit::onTextEdited);
+}
+
+void DbEdit::dataChange()
+{
+    if (inStartEdit())
+        return;
+    Field *f = field();
+    setMaxLength(f && f->dataType() == ftString && f->size() > 0 ? f->size() : 32767);
+    setText(f ? f->asString() : QString());
+    m_modified = false;
+}
+
+void DbEdit::onTextEdited()
+{
+    if (!field())
+        return;
+    try {
+        startEdit();
+        m_modified = true;
+    } catch (const std::exception &e) {
+        reportDbError(e);
+        dataChange();
+    }
+}
+
+void DbEdit::writePending()
+{
+    if (!m_modified)
+        return;
+    const QString typed = text();
+    writeFieldText(typed);
+    m_modified = false;
+}
+
+bool DbEdit::commit()
+{
+    try {
+        writePending();
+        return true;
+    } catch (const std::exception &e) {
+        reportDbError(e);
+        selectAll();
+        return false;
+    }
+}
+
+void DbEdit::updateData() { writePending(); }
+
+void DbEdit::focusOutEvent(QFocusEvent *e)
+{
+    commit();
+    QLineEdit::focusOutEvent(e);
+}
+
+void DbEdit::keyPressEvent(QKeyEvent *e)
+{
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        commit();
+        break;
+    case Qt::Key_Escape:
+        if (m_modified) {
+            dataChange();
+            e->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QLineEdit::keyPressEvent(e);
+}
+
+void DbEdit::mousePressEvent(QMouseEvent *e)
+{
+    m_pressed = e->button() == Qt::LeftButton;
+    QLineEdit::mousePressEvent(e);
+}
+
+void DbEdit::mouseReleaseEvent(QMouseEvent *e)
+{
+    const bool click = m_pressed && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
+    m_pressed = false;
+    QLineEdit::mouseReleaseEvent(e);
+    if (click)
+        emit clicked();
+}
+
+DbDateEdit::DbDateEdit(QWidget *parent) : DbEdit(parent) {}
+
+} // namespace kvt

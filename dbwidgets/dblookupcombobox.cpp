@@ -1,0 +1,161 @@
+#include "dbwidgets/dblookupcombobox.h"
+
+namespace kvt {
+
+class DbLookupComboBox::ListLink : public DataLink {
+public:
+    explicit ListLink(DbLookupComboBox *c) : m_combo(c) {}
+    void dataSetChanged() override { m_combo->listChanged(); }
+    void recordChanged(Field *) override { m_combo->listChanged(); }
+
+private:
+    DbLookupComboBox *m_combo;
+};
+
+DbLookupComboBox::DbLookupComboBox(QWidget *parent)
+    : QComboBox(parent), m_listLink(std::make_unique<ListLink>(this))
+{
+    setEditable(false);
+    connect(this, &QComboBox::activated, this, &DbLookupComboBox::onActivated);
+}
+
+DbLookupComboBox::~DbLookupComboBox() = default;
+
+DataSource *DbLookupComboBox::listSource() const { return m_listLink->dataSource(); }
+
+void DbLookupComboBox::setListSource(DataSource *ds) { m_listLink->setDataSource(ds); }
+
+void DbLookupComboBox::setKeyField(const QString &name)
+{
+    m_keyField = name;
+    refill();
+}
+
+void DbLookupComboBox::setListField(const QString &name)
+{
+    m_listField = name;
+    refill();
+}
+
+void DbLookupComboBox::refill()
+{
+    m_busy = true;
+    QStringList texts, keys;
+    DataSet *ds = m_listLink->dataSet();
+    try {
+        Field *kf = ds && ds->isOpen() ? ds->findField(keyFieldName()) : nullptr;
+        Field *lf = ds && ds->isOpen() ? ds->findField(listField()) : nullptr;
+        if (kf && lf && !forEachRecord(ds, [&] {
+                keys << kf->asString();
+                texts << lf->asString();
+            })) {
+            // The list data set is editing: keep the list until it browses again.
+            m_busy = false;
+            return;
+        }
+    } catch (const std::exception &e) {
+        reportDbError(e);
+    }
+    m_keys = keys;
+    clear();
+    addItems(texts);
+    m_busy = false;
+    showKey();
+}
+
+// A move of the list data set also arrives here; the list is read again only when it no longer matches
+// the data set, so moves cost nothing.
+void DbLookupComboBox::listChanged()
+{
+    if (m_busy)
+        return;
+    DataSet *ds = m_listLink->dataSet();
+    const bool open = ds && ds->isOpen();
+    if (open && ds->state() != DataSetState::Browse)
+        return;
+    if (open && ds->recordCount() == m_keys.size()) {
+        const int cur = ds->recNo();
+        Field *kf = ds->findField(keyFieldName());
+        Field *lf = ds->findField(listField());
+        if (cur < 0 || (kf && lf && kf->asString() == m_keys.value(cur) && lf->asString() == itemText(cur)))
+            return;
+    } else if (!open && m_keys.isEmpty()) {
+        return;
+    }
+    refill();
+}
+
+void DbLookupComboBox::showKey()
+{
+    const int index = m_keys.indexOf(m_keyValue);
+    setCurrentIndex(index);
+}
+
+void DbLookupComboBox::dataChange()
+{
+    if (Field *f = field()) {
+        m_keyValue = f->asString();
+        showKey();
+    }
+}
+
+void DbLookupComboBox::locateKey(const QString &key)
+{
+    DataSet *ds = m_listLink->dataSet();
+    Field *kf = ds && ds->isOpen() ? ds->findField(keyFieldName()) : nullptr;
+    if (!kf || kf->asString() == key)
+        return;
+    m_busy = true;
+    ds->disableControls();
+    try {
+        for (ds->first(); !ds->eof() && kf->asString() != key; ds->next()) {
+        }
+    } catch (...) {
+        ds->enableControls();
+        m_busy = false;
+        throw;
+    }
+    ds->enableControls();
+    m_busy = false;
+}
+
+void DbLookupComboBox::setKeyValue(const QString &key)
+{
+    m_keyValue = key;
+    showKey();
+    if (field() || !m_keys.contains(key))
+        return;
+    try {
+        locateKey(key);
+    } catch (const std::exception &e) {
+        reportDbError(e);
+    }
+}
+
+void DbLookupComboBox::onActivated(int index)
+{
+    if (index < 0 || index >= m_keys.size())
+        return;
+    if (readOnly()) {
+        showKey();
+        return;
+    }
+    const QString key = m_keys[index];
+    try {
+        if (field()) {
+            writeFieldText(key);
+        } else {
+            locateKey(key);
+        }
+    } catch (const std::exception &e) {
+        // The record did not change (a pending edit of a detail could not be posted): say so and stay.
+        reportDbError(e);
+        showKey();
+        return;
+    }
+    m_keyValue = key;
+    showKey();
+    emit clicked();
+}
+
+} // namespace kvt
