@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the editor and starts it on the demo data directory next to it (made on first use).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+if [ ! -f build/DATA/KVT3.sqlite ]; then
+  ./build/kvt-datadir create build/DATA --demo --protect
+fi
+exec ./build/kvt-report-editor
