@@ -23,7 +23,15 @@ DbLookupComboBox::~DbLookupComboBox() = default;
 
 DataSource *DbLookupComboBox::listSource() const { return m_listLink->dataSource(); }
 
-void DbLookupComboBox::setListSource(DataSource *ds) { m_listLink->setDataSource(ds); }
+void DbLookupComboBox::setListSource(DataSource *ds)
+{
+    m_busy = true;
+    m_listLink->setDataSource(ds);
+    m_busy = false;
+    DataSet *set = m_listLink->dataSet();
+    m_listOpen = set && set->isOpen();
+    refill();
+}
 
 void DbLookupComboBox::setKeyField(const QString &name)
 {
@@ -73,13 +81,19 @@ void DbLookupComboBox::listChanged()
     const bool open = ds && ds->isOpen();
     if (open && ds->state() != DataSetState::Browse)
         return;
+    const bool reopened = open != m_listOpen;
+    m_listOpen = open;
+    if (reopened) {
+        refill();
+        return;
+    }
     if (open && ds->recordCount() == m_keys.size()) {
         const int cur = ds->recNo();
         Field *kf = ds->findField(keyFieldName());
         Field *lf = ds->findField(listField());
         if (cur < 0 || (kf && lf && kf->asString() == m_keys.value(cur) && lf->asString() == itemText(cur)))
             return;
-    } else if (!open && m_keys.isEmpty()) {
+    } else if (!open) {
         return;
     }
     refill();

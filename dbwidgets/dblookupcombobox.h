@@ -54,6 +54,7 @@ private:
     QString m_keyValue;
     QStringList m_keys;
     bool m_busy = false; // our own moves of the list data set
+    bool m_listOpen = false;
 };
 
 } // namespace kvt

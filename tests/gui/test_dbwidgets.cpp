@@ -151,6 +151,12 @@ TEST_F(DbWidgetsTest, TypedTextIsWrittenByEveryWayOfSettling)
     } cases[] = {
         {"post", [](DbEdit &, DataSet &ds) { ds.post(); }},
         {"move", [](DbEdit &, DataSet &ds) { ds.next(); }},
+        {"focus out then post", [](DbEdit &e, DataSet &ds) {
+             QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+             QApplication::sendEvent(&e, &out);
+             EXPECT_FALSE(e.isModified());
+             ds.post();
+         }},
         {"enter then post", [](DbEdit &e, DataSet &ds) {
              sendKey(e, Qt::Key_Return);
              EXPECT_FALSE(e.isModified());
@@ -371,6 +377,34 @@ TEST_F(DbWidgetsTest, LookupMovesTheListAndClicksAlsoForTheSameItem)
     EXPECT_EQ(combo.count(), 3);
     EXPECT_EQ(cats->fieldByName(QStringLiteral("RepCatName"))->asString(), QStringLiteral("Cat1"));
     EXPECT_EQ(combo.listField(), QStringLiteral("RepCatName"));
+    cats->close();
+    EXPECT_EQ(combo.count(), 0);
+    cats->open();
+    EXPECT_EQ(combo.count(), 3);
+}
+
+TEST_F(DbWidgetsTest, MemoAndComboBoxWriteThroughTheField)
+{
+    DataSource src;
+    auto reports = openTable(QStringLiteral("Reports.DB"), src);
+    DbMemo memo;
+    memo.setDataSource(&src);
+    memo.setDataField(QStringLiteral("RepTitle"));
+    EXPECT_EQ(memo.toPlainText(), QStringLiteral("Title one"));
+    sendKey(memo, Qt::Key_End, QString(), Qt::ControlModifier);
+    sendKey(memo, Qt::Key_X, QStringLiteral("x"));
+    EXPECT_EQ(reports->state(), DataSetState::Edit);
+    reports->post();
+    EXPECT_EQ(stored(QStringLiteral("select RepTitle from Reports where RepName = 'R1'")), QStringLiteral("Title onex"));
+
+    DbComboBox combo;
+    combo.addItems({QStringLiteral("L"), QStringLiteral("P")});
+    combo.setDataSource(&src);
+    combo.setDataField(QStringLiteral("RepOrient"));
+    EXPECT_EQ(combo.currentText(), QStringLiteral("L"));
+    emit combo.activated(1);
+    EXPECT_EQ(reports->fieldByName(QStringLiteral("RepOrient"))->asString(), QStringLiteral("P"))
+        << "a chosen item is written at once";
 }
 
 using NB = DbNavigator::Button;
