@@ -596,6 +596,13 @@ void DataSet::checkBrowseMode()
         cancel();
 }
 
+void DataSet::updateRecord()
+{
+    for (auto &s : m_sources)
+        if (s)
+            s->notifyUpdateData();
+}
+
 void DataSet::setFieldChangeHandler(const QString &fieldName, std::function<void(Field &)> handler)
 {
     m_changeHandlers.insert(fieldName.toLower(), std::move(handler));

@@ -178,6 +178,8 @@ public:
     void refresh();
     /// Settles a pending edit: a changed record is posted, an unchanged one cancelled.
     void checkBrowseMode();
+    /// Asks the data links to write their pending edits into the fields now.
+    void updateRecord();
     bool modified() const { return m_modified; }
     bool canModify() const { return m_canModify; }
 
