@@ -1,12 +1,539 @@
 #include "editor/repmainfrm.h"
+#include "app/config.h"
+#include "common/messageservice.h"
+#include "common/stdexception.h"
+#include "dbwidgets/dbcheckbox.h"
+#include "dbwidgets/dbcontrol.h"
+#include "dbwidgets/dbedit.h"
+#include "dbwidgets/dblookupcombobox.h"
+#include "dbwidgets/dbnavigator.h"
+#include "dbwidgets/dbradiogroup.h"
+#include "editor/detailpages.h"
+#include "editor/reporttree.h"
+#include "editor/stateimages.h"
+#include "engine/dataset.h"
+#include "labels/gui/formsetup.h"
+#include "labels/gui/tabsheet.h"
+#include "labels/textcache.h"
+#include "reportdef/codes.h"
+#include "reportdef/schema.h"
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
 
 namespace kvt {
+
+namespace {
+
+Table *newTable(QObject *owner, const char *name, const char *tableName)
+{
+    auto *t = new Table(owner, QString::fromLatin1(name));
+    t->setDatabaseName(QStringLiteral("MyDatabase"));
+    t->setSessionName(QStringLiteral("MySession"));
+    t->setTableName(QString::fromLatin1(tableName));
+    return t;
+}
+
+DataSource *newSource(QObject *owner, const char *name, DataSet *ds)
+{
+    auto *s = new DataSource(owner, QString::fromLatin1(name));
+    s->setDataSet(ds);
+    return s;
+}
+
+QFrame *newPanel(QWidget *parent, const char *name, bool lowered)
+{
+    auto *p = new QFrame(parent);
+    p->setObjectName(QString::fromLatin1(name));
+    if (lowered) {
+        p->setFrameShape(QFrame::StyledPanel);
+        p->setFrameShadow(QFrame::Sunken);
+    }
+    return p;
+}
+
+RepTreeItem *asNode(QTreeWidgetItem *item) { return static_cast<RepTreeItem *>(item); }
+
+} // namespace
 
 TRepMainForm::TRepMainForm(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("RepMainForm"));
     setWindowTitle(QStringLiteral("Report Editor for Tarrow V3 "));
+    setToolTip(QStringLiteral("Click F1 for HELP"));
     resize(640, 450);
+    FontDialog1.name = QStringLiteral("MS Sans Serif");
+    FontDialog1.size = 8;
+    for (int i = 0; i < 9; ++i)
+        ImgLstOutline << stateImage(i);
+    setDbErrorHandler([](const std::exception &e) { showStandardException(e); });
+
+    createLayout();
+    createData();
+
+    if (QScreen *s = screen())
+        move(s->availableGeometry().center() - rect().center());
+}
+
+TRepMainForm::~TRepMainForm()
+{
+    // Nodes go first; then the controls let go of the data sets before these are destroyed.
+    TreeBuilding = true;
+    TreeView1->clear();
+}
+
+void TRepMainForm::createLayout()
+{
+    auto *outer = new QHBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+
+    RxSplitter1 = new QSplitter(Qt::Horizontal, this);
+    RxSplitter1->setObjectName(QStringLiteral("RxSplitter1"));
+    RxSplitter1->setHandleWidth(3);
+    RxSplitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: teal; }"));
+    outer->addWidget(RxSplitter1);
+
+    Panel1 = newPanel(this, "Panel1", false);
+    auto *left = new QVBoxLayout(Panel1);
+    left->setContentsMargins(0, 0, 0, 0);
+    left->setSpacing(0);
+    Panel3 = newPanel(Panel1, "Panel3", true);
+    Panel3->setFixedHeight(30);
+    Panel3->installEventFilter(this);
+    left->addWidget(Panel3);
+
+    cmbRepCat = new DbLookupComboBox(Panel3);
+    cmbRepCat->setObjectName(QStringLiteral("cmbRepCat"));
+    cmbRepCat->setGeometry(16, 4, 129, 22);
+
+    btnRepEdtMenu = new QToolButton(Panel3);
+    btnRepEdtMenu->setObjectName(QStringLiteral("btnRepEdtMenu"));
+    btnRepEdtMenu->setAutoRaise(true);
+    btnRepEdtMenu->setIcon(menuButtonGlyph());
+    btnRepEdtMenu->setIconSize(QSize(16, 16));
+    btnRepEdtMenu->setGeometry(160, 2, 25, 25);
+    btnRepEdtMenu->setToolTip(QStringLiteral("Pop-up menu"));
+
+    TreeView1 = new QTreeWidget(Panel1);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setColumnCount(1);
+    TreeView1->setIndentation(19);
+    TreeView1->setIconSize(QSize(13, 13));
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setUniformRowHeights(true);
+    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    left->addWidget(TreeView1);
+
+    Panel2 = newPanel(this, "Panel2", false);
+    auto *right = new QVBoxLayout(Panel2);
+    right->setContentsMargins(0, 0, 0, 0);
+    right->setSpacing(0);
+    Panel4 = newPanel(Panel2, "Panel4", true);
+    Panel4->setFixedHeight(30);
+    right->addWidget(Panel4);
+    DBNavigator1 = new DbNavigator(Panel4);
+    DBNavigator1->setObjectName(QStringLiteral("DBNavigator1"));
+    DBNavigator1->setGeometry(8, 2, 224, 25);
+    DBNavigator1->setVisibleButtons({DbNavigator::Edit, DbNavigator::Post, DbNavigator::Cancel, DbNavigator::Refresh});
+    DBNavigator1->setHints({"First", "Previous", "Next", "Last", "Insert", "Delete", "Edit", "Post Changes", "Cancel",
+                            "Refresh Data"});
+    DBNavigator1->setShowHints(true);
+
+    PageControl1 = new QTabWidget(Panel2);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    right->addWidget(PageControl1);
+
+    RxSplitter1->addWidget(Panel1);
+    RxSplitter1->addWidget(Panel2);
+    RxSplitter1->setStretchFactor(0, 1);
+    RxSplitter1->setStretchFactor(1, 0);
+    RxSplitter1->setCollapsible(0, false);
+    RxSplitter1->setCollapsible(1, false);
+    Panel2->setMinimumWidth(328);
+    RxSplitter1->setSizes({640 - 328 - 3, 328});
+
+    PmRepEdt = new QMenu(this);
+    PmRepEdt->setObjectName(QStringLiteral("PmRepEdt"));
+    PmRepEdtExpand = new QAction(QStringLiteral("Expand All"), this);
+    PmRepEdtExpand->setObjectName(QStringLiteral("PmRepEdtExpand"));
+    PmRepEdtCollapse = new QAction(QStringLiteral("Collapse All"), this);
+    PmRepEdtCollapse->setObjectName(QStringLiteral("PmRepEdtCollapse"));
+    PmRepEdt->addAction(PmRepEdtExpand);
+    PmRepEdt->addAction(PmRepEdtCollapse);
+
+    auto *help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &TRepMainForm::showHelp);
+    connect(btnRepEdtMenu, &QToolButton::clicked, this, [this] { guarded([this] { btnRepEdtMenuClick(); }); });
+    connect(PmRepEdtExpand, &QAction::triggered, this, [this] { guarded([this] { PmRepEdtExpandClick(); }); });
+    connect(PmRepEdtCollapse, &QAction::triggered, this, [this] { guarded([this] { PmRepEdtCollapseClick(); }); });
+    connect(TreeView1, &QTreeWidget::customContextMenuRequested, this,
+            [this](const QPoint &p) { PmRepEdt->popup(TreeView1->viewport()->mapToGlobal(p)); });
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *now, QTreeWidgetItem *before) {
+        guarded([&] { TreeView1Changing(now, before); });
+    });
+}
+
+void TRepMainForm::createData()
+{
+    TblRepCat = newTable(this, "TblRepCat", "RepCat.DB");
+    TblReports = newTable(this, "TblReports", "Reports.DB");
+    TblRepBand = newTable(this, "TblRepBand", "RepBand.DB");
+    TblRepCtrl = newTable(this, "TblRepCtrl", "RepCtrl.DB");
+    QryRepCtrl = new Query(this, QStringLiteral("QryRepCtrl"));
+    QryRepCtrl->setDatabaseName(QStringLiteral("MyDatabase"));
+    QryRepCtrl->setSessionName(QStringLiteral("MySession"));
+    QryRepCtrl->setSql({reportdef::controlQuerySql()});
+    DsRepCat = newSource(this, "DsRepCat", TblRepCat);
+    DsReports = newSource(this, "DsReports", TblReports);
+    DsRepBand = newSource(this, "DsRepBand", TblRepBand);
+    DsRepCtrl = newSource(this, "DsRepCtrl", TblRepCtrl);
+
+    TblReports->setMasterSource(DsRepCat);
+    TblReports->setMasterFields(QStringLiteral("RepCatName"));
+    TblReports->setIndexName(QStringLiteral("RepCatName"));
+    TblRepBand->setMasterSource(DsReports);
+    TblRepBand->setMasterFields(QStringLiteral("RepName"));
+    TblRepBand->setIndexFieldNames(QStringLiteral("RepName"));
+    TblRepCtrl->setMasterSource(DsRepBand);
+    TblRepCtrl->setMasterFields(QStringLiteral("RepName;RctGroup"));
+    TblRepCtrl->setIndexFieldNames(QStringLiteral("RepName;RctGroup"));
+    QryRepCtrl->setDataSource(DsRepBand);
+
+    TblRepCtrl->beforePost = [this](DataSet &) { TblRepCtrlBeforePost(); };
+    TblRepCtrl->afterPost = [this](DataSet &) { TblRepCtrlAfterPost(); };
+    TblRepCtrl->setFieldChangeHandler(QStringLiteral("RctInclude"),
+                                      [this](Field &f) { TblRepCtrlRctIncludeChange(f.asBoolean()); });
+
+    cmbRepCat->setListSource(DsRepCat);
+    cmbRepCat->setKeyField(QStringLiteral("RepCatName"));
+    cmbRepCat->setListField(QStringLiteral("RepCatName"));
+    connect(cmbRepCat, &DbLookupComboBox::clicked, this, [this] { guarded([this] { cmbRepCatClick(); }); });
+
+    DBNavigator1->setDataSource(DsRepCtrl);
+
+    tsh_Reports = new TabSheet(PageControl1);
+    tsh_Reports->setObjectName(QStringLiteral("tsh_Reports"));
+    tsh_RepBand = new TabSheet(PageControl1);
+    tsh_RepBand->setObjectName(QStringLiteral("tsh_RepBand"));
+    tsh_RepCtrl = new TabSheet(PageControl1);
+    tsh_RepCtrl->setObjectName(QStringLiteral("tsh_RepCtrl"));
+    PageControl1->addTab(tsh_Reports, QStringLiteral("Report Layout"));
+    PageControl1->addTab(tsh_RepBand, QStringLiteral("Print Band"));
+    PageControl1->addTab(tsh_RepCtrl, QStringLiteral("Field/Label/Image"));
+    for (TabSheet *s : {tsh_Reports, tsh_RepBand, tsh_RepCtrl})
+        new QVBoxLayout(s);
+    reportPage = new ReportPage(DsReports, tsh_Reports);
+    bandPage = new BandPage(DsRepBand, tsh_RepBand);
+    ctrlPage = new ControlPage(DsRepCtrl, tsh_RepCtrl);
+    tsh_Reports->layout()->addWidget(reportPage);
+    tsh_RepBand->layout()->addWidget(bandPage);
+    tsh_RepCtrl->layout()->addWidget(ctrlPage);
+    for (TabSheet *s : {tsh_Reports, tsh_RepBand, tsh_RepCtrl})
+        s->layout()->setContentsMargins(0, 0, 0, 0);
+    PageControl1->setCurrentWidget(tsh_RepCtrl);
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
+
+    connect(ctrlPage->EdtRctLabelFnt, &DbEdit::clicked, this, [this] { EdtRctFontClick(ctrlPage->EdtRctLabelFnt); });
+    connect(ctrlPage->EdtRctFieldFnt, &DbEdit::clicked, this, [this] { EdtRctFontClick(ctrlPage->EdtRctFieldFnt); });
+    connect(bandPage->EdtRbdBox, &DbEdit::clicked, this, [this] { EdtFrameBoxClick(bandPage->EdtRbdBox); });
+    connect(ctrlPage->EdtRctBox, &DbEdit::clicked, this, [this] { EdtFrameBoxClick(ctrlPage->EdtRctBox); });
+}
+
+// ------------------------------------------------------------------ show sequence and tree build
+
+void TRepMainForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        guarded([this] { FormShow(); });
+}
+
+void TRepMainForm::FormShow()
+{
+    if (FirstShow)
+        DataDirsSetup();
+    helpFile = ProgramDir() + QStringLiteral("Kvtv3hlp.hlp>general");
+    TblRepCat->open();
+    TblReports->open();
+    TblRepBand->open();
+    TblRepCtrl->open();
+    if (FirstShow) {
+        FirstShow = false;
+        FormSetup(this);
+        RctTypeCaption = ctrlPage->RdgRctType->title();
+    }
+    TblRepCat->first();
+    cmbRepCat->setKeyValue(TblRepCat->fields(0)->asString());
+    cmbRepCatClick();
+    Panel3Resize();
+}
+
+void TRepMainForm::cmbRepCatClick()
+{
+    if (TreeBuilding)
+        return;
+    TreeBuilding = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    TreeView1->setUpdatesEnabled(false);
+    // The pages need not follow every record the walk passes; they are told once at the end.
+    Table *tables[] = {TblReports, TblRepBand, TblRepCtrl};
+    for (Table *t : tables)
+        t->disableControls();
+    const auto finish = [&] {
+        for (Table *t : tables)
+            t->enableControls();
+        TreeView1->setUpdatesEnabled(true);
+        TreeBuilding = false;
+        QApplication::restoreOverrideCursor();
+    };
+    try {
+        TreeView1->clear();
+        TblReports->setFiltered(false);
+        TblRepBand->setFiltered(false);
+        TblRepCtrl->setFiltered(false);
+        TreeView1->addTopLevelItems(buildReportNodes(*TblReports, *TblRepBand, *QryRepCtrl, txtFldLst));
+    } catch (...) {
+        finish(); // an error in the middle still gives the cursor back and allows the next build
+        throw;
+    }
+    finish();
+    if (TreeView1->topLevelItemCount() > 0)
+        TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+}
+
+void TRepMainForm::Panel3Resize()
+{
+    btnRepEdtMenu->move(qMax(1, Panel3->width() - btnRepEdtMenu->width() - 4), btnRepEdtMenu->y());
+}
+
+bool TRepMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Panel3 && event->type() == QEvent::Resize)
+        Panel3Resize();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TRepMainForm::btnRepEdtMenuClick()
+{
+    const QPoint p = QCursor::pos();
+    // Centred on the point where it opens.
+    const QSize sz = PmRepEdt->sizeHint();
+    PmRepEdt->popup(p - QPoint(sz.width() / 2, sz.height() / 2));
+}
+
+void TRepMainForm::PmRepEdtExpandClick()
+{
+    if (TreeView1->topLevelItemCount() == 0)
+        return;
+    TreeView1->expandAll();
+    TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+}
+
+void TRepMainForm::PmRepEdtCollapseClick()
+{
+    if (TreeView1->topLevelItemCount() == 0)
+        return;
+    TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+    TreeView1->collapseAll();
+}
+
+void TRepMainForm::showHelp()
+{
+    const QString file = helpFile.section(QLatin1Char('>'), 0, 0);
+    if (!file.isEmpty() && QFileInfo::exists(file))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+}
+
+// ------------------------------------------------------------------ selection
+
+QString TRepMainForm::quotedFilter(const QString &field, const QString &value) const
+{
+    // Quotes in names are doubled, so every name can be addressed.
+    QString v = value;
+    v.replace(QLatin1Char('\''), QLatin1String("''"));
+    return field + QStringLiteral(" = '") + v + QLatin1Char('\'');
+}
+
+void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem *leavingItem)
+{
+    if (TreeBuilding)
+        return;
+    if (leavingItem) {
+        RepTreeItem *leaving = asNode(leavingItem);
+        if (leaving->stateIndex() % 2 == 1)
+            leaving->setStateIndex(leaving->stateIndex() + 1);
+    }
+    if (!nodeItem)
+        return;
+    RepTreeItem *node = asNode(nodeItem);
+    if (node->stateIndex() % 2 == 0)
+        node->setStateIndex(node->stateIndex() - 1);
+
+    if (TvDataType *rec = node->record()) {
+        TblReports->setFilter(quotedFilter(QStringLiteral("RepName"), rec->RepName));
+        TblReports->setFiltered(true);
+        if (rec->Level <= 1) {
+            PageControl1->setCurrentWidget(tsh_Reports);
+            tsh_RepCtrl->setTabVisible(false);
+            tsh_RepBand->setTabVisible(false);
+        } else {
+            TblRepBand->setFilter(quotedFilter(QStringLiteral("RbdName"), rec->RbdName));
+            TblRepBand->setFiltered(true);
+            tsh_RepBand->setTabVisible(true);
+            const QString suffix = reportdef::contentSuffix(TblRepBand->fieldByName(QStringLiteral("RbdContType"))->asInteger());
+            bandPage->Lbl_B->setText(
+                reportdef::bandTypeText(TblRepBand->fieldByName(QStringLiteral("RbdType"))->asInteger()) + suffix);
+            if (rec->Level == 2) {
+                PageControl1->setCurrentWidget(tsh_RepBand);
+                tsh_RepCtrl->setTabVisible(false);
+            } else {
+                TblRepCtrl->setFilter(quotedFilter(QStringLiteral("RctName"), rec->RctName));
+                TblRepCtrl->setFiltered(true);
+                tsh_RepCtrl->setTabVisible(true);
+                PageControl1->setCurrentWidget(tsh_RepCtrl);
+                QString caption = RctTypeCaption;
+                const int type = TblRepCtrl->fieldByName(QStringLiteral("RctType"))->asInteger();
+                adaptControlPage(type);
+                if (type == 1)
+                    caption += suffix;
+                ctrlPage->RdgRctType->setTitle(caption);
+                ctrlPage->Ed1->setText(node->text(0));
+            }
+        }
+        PageControl1Change();
+    }
+    if (node->childCount() > 0)
+        node->setExpanded(true);
+}
+
+void TRepMainForm::adaptControlPage(int type)
+{
+    if (!reportdef::isKnownControlType(type))
+        return; // an unknown type keeps what the previous selection set
+    struct Adapt {
+        bool width, labelWidth, labelFnt, fieldFnt, locked;
+    };
+    static const Adapt table[] = {
+        {false, false, false, false, true}, {true, false, true, true, false}, {true, true, true, true, false},
+        {true, true, true, true, false},    {true, false, false, false, true}, {true, false, true, false, true},
+        {true, false, true, false, true},
+    };
+    const Adapt &a = table[type];
+    ctrlPage->EdtRctWidth->setEnabled(a.width);
+    ctrlPage->EdtRctLabelWidth->setEnabled(a.labelWidth);
+    ctrlPage->EdtRctLabelFnt->setEnabled(a.labelFnt);
+    ctrlPage->EdtRctFieldFnt->setEnabled(a.fieldFnt);
+    ctrlPage->RdgRctType->setReadOnly(a.locked);
+    ctrlPage->RdgRctType->setToolTip(reportdef::controlTypeDescription(type));
+}
+
+void TRepMainForm::PageControl1Change()
+{
+    QWidget *page = PageControl1->currentWidget();
+    if (page == tsh_Reports)
+        DBNavigator1->setDataSource(DsReports);
+    else if (page == tsh_RepBand)
+        DBNavigator1->setDataSource(DsRepBand);
+    else
+        DBNavigator1->setDataSource(DsRepCtrl);
+}
+
+// ------------------------------------------------------------------ control record rules
+
+void TRepMainForm::TblRepCtrlBeforePost()
+{
+    if (reportdef::isAlwaysIncluded(TblRepCtrl->fieldByName(QStringLiteral("RctName"))->asString()) &&
+        !TblRepCtrl->fieldByName(QStringLiteral("RctInclude"))->asBoolean())
+        TblRepCtrl->fieldByName(QStringLiteral("RctInclude"))->setAsBoolean(true);
+}
+
+void TRepMainForm::TblRepCtrlAfterPost()
+{
+    const int type = TblRepCtrl->fieldByName(QStringLiteral("RctType"))->asInteger();
+    if (type != 2 && type != 3)
+        return;
+    if (TblRepCtrl->fieldByName(QStringLiteral("RctLabelWidth"))->asFloat() > 0.0)
+        return;
+    messages().beep();
+    messages().message(applicationTitle(),
+                       QStringLiteral("Warning: Field '") + ctrlPage->LblRctLabelWidth->text() +
+                           QStringLiteral("' is <= 0.0, no space for label."),
+                       MsgIcon::None);
+}
+
+void TRepMainForm::TblRepCtrlRctIncludeChange(bool included)
+{
+    if (QTreeWidgetItem *item = TreeView1->currentItem())
+        asNode(item)->setStateIndex(included ? 7 : 5);
+}
+
+// ------------------------------------------------------------------ closing
+
+bool TRepMainForm::confirmClose()
+{
+    const struct {
+        Table *table;
+        const char *what;
+    } rows[] = {{TblReports, "report"}, {TblRepBand, "print band"}, {TblRepCtrl, "control"}};
+    for (const auto &r : rows) {
+        Table *t = r.table;
+        if (t->state() != DataSetState::Edit && t->state() != DataSetState::Insert)
+            continue;
+        try {
+            t->updateRecord();
+        } catch (const std::exception &e) {
+            showStandardException(e);
+            return false;
+        }
+        if (!t->modified()) {
+            t->cancel();
+            continue;
+        }
+        const MsgResult answer = messages().message(
+            applicationTitle(),
+            QStringLiteral("The %1 row has changes that are not saved. Save them before closing?")
+                .arg(QString::fromLatin1(r.what)),
+            MsgIcon::Question, MsgButtons::SaveDiscardCancel);
+        if (answer == MsgResult::Cancel)
+            return false;
+        if (answer == MsgResult::Discard) {
+            t->cancel();
+            continue;
+        }
+        try {
+            t->post();
+        } catch (const std::exception &e) {
+            showStandardException(e);
+            return false;
+        }
+    }
+    return true;
+}
+
+void TRepMainForm::closeEvent(QCloseEvent *event)
+{
+    if (confirmClose())
+        event->accept();
+    else
+        event->ignore();
 }
 
 } // namespace kvt

@@ -1,12 +1,110 @@
 #pragma once
+// The main window: category selector, report tree, record navigator and the three detail pages.
+#include "common/fontdesc.h"
+#include <QIcon>
+#include <QList>
+#include <QString>
 #include <QWidget>
 
+class QAction;
+class QFrame;
+class QMenu;
+class QSplitter;
+class QTabWidget;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
 namespace kvt {
+
+class BandPage;
+class ControlPage;
+class DataSource;
+class DbEdit;
+class DbLookupComboBox;
+class DbNavigator;
+class Query;
+class RepTreeItem;
+class ReportPage;
+class Table;
+class TabSheet;
 
 class TRepMainForm : public QWidget {
     Q_OBJECT
 public:
     explicit TRepMainForm(QWidget *parent = nullptr);
+    ~TRepMainForm() override;
+
+    // Components, in the order of the window's description.
+    QFrame *Panel1;
+    QFrame *Panel3;
+    DbLookupComboBox *cmbRepCat;
+    QToolButton *btnRepEdtMenu;
+    QTreeWidget *TreeView1;
+    QSplitter *RxSplitter1;
+    QFrame *Panel2;
+    QFrame *Panel4;
+    DbNavigator *DBNavigator1;
+    QTabWidget *PageControl1;
+    TabSheet *tsh_Reports;
+    TabSheet *tsh_RepBand;
+    TabSheet *tsh_RepCtrl;
+    ReportPage *reportPage;
+    BandPage *bandPage;
+    ControlPage *ctrlPage;
+    QMenu *PmRepEdt;
+    QAction *PmRepEdtExpand;
+    QAction *PmRepEdtCollapse;
+    FontDesc FontDialog1;         // initial font of the font dialog
+    QList<QIcon> ImgLstOutline;   // the nine state images
+    Table *TblRepCat;
+    Table *TblReports;
+    Table *TblRepBand;
+    Table *TblRepCtrl;
+    Query *QryRepCtrl;
+    DataSource *DsRepCat;
+    DataSource *DsReports;
+    DataSource *DsRepBand;
+    DataSource *DsRepCtrl;
+
+    // Window state.
+    bool TreeBuilding = false;
+    bool FirstShow = true;
+    QString RctTypeCaption;
+    /// The help file and window the window sets on every show.
+    QString helpFile;
+    static constexpr int HelpContext = 24;
+
+    // Handlers.
+    void FormShow();
+    void cmbRepCatClick();
+    void Panel3Resize();
+    void btnRepEdtMenuClick();
+    void PmRepEdtExpandClick();
+    void PmRepEdtCollapseClick();
+    void TreeView1Changing(QTreeWidgetItem *node, QTreeWidgetItem *leaving);
+    void PageControl1Change();
+    void TblRepCtrlBeforePost();
+    void TblRepCtrlAfterPost();
+    void TblRepCtrlRctIncludeChange(bool included);
+    void EdtRctFontClick(DbEdit *clicked);
+    void EdtFrameBoxClick(DbEdit *clicked);
+    /// Opens the help file (F1) when it exists.
+    void showHelp();
+
+    /// Settles the edited rows before the window closes; false keeps the window open.
+    bool confirmClose();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createData();
+    void createLayout();
+    void adaptControlPage(int rctType);
+    QString quotedFilter(const QString &field, const QString &value) const;
 };
 
 } // namespace kvt

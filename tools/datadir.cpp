@@ -107,7 +107,7 @@ template <size_t N> void addGroup(Writer &w, const QString &rep, const QString &
 void addDemoReports(Writer &w)
 {
     const QStringList cats = {QStringLiteral("Quotes"), QStringLiteral("Orders"), QStringLiteral("Purchases"),
-                              QStringLiteral("Archive")};
+                              QStringLiteral("Templates")};
     for (const QString &c : cats)
         w.insert(QStringLiteral("RepCat"), {c});
 

@@ -1,0 +1,79 @@
+#include "editor/reporttree.h"
+#include "editor/stateimages.h"
+#include "engine/dataset.h"
+#include "labels/lookups.h"
+#include "reportdef/codes.h"
+
+namespace kvt {
+
+RepTreeItem::RepTreeItem(std::unique_ptr<TvDataType> record, const QString &text, int stateIndex)
+    : m_record(std::move(record))
+{
+    setText(0, text);
+    setStateIndex(stateIndex);
+}
+
+void RepTreeItem::setStateIndex(int index)
+{
+    m_stateIndex = index;
+    setIcon(0, stateImage(index));
+}
+
+QString controlNodeText(int sortIdx, const QString &rctName, const TxtFldLstClass *labels)
+{
+    const QString name = reportdef::controlDisplayName(rctName);
+    QString label;
+    const QString index = QString::asprintf("%02d. ", sortIdx);
+    if (labelTextGet(labels, name, label))
+        return index + label;
+    return index + name;
+}
+
+QList<QTreeWidgetItem *> buildReportNodes(Table &reports, Table &bands, Query &controls,
+                                          const TxtFldLstClass *labels)
+{
+    QList<QTreeWidgetItem *> tops;
+    try {
+        for (reports.first(); !reports.eof(); reports.next()) {
+            const QString repName = reports.fields(0)->asString();
+            auto rec = std::make_unique<TvDataType>();
+            rec->Level = 1;
+            rec->RepName = repName;
+            auto *repNode = new RepTreeItem(std::move(rec), repName, 2);
+            tops << repNode;
+            QList<QTreeWidgetItem *> bandNodes;
+            for (bands.first(); !bands.eof(); bands.next()) {
+                const QString bandName = bands.fields(1)->asString();
+                auto brec = std::make_unique<TvDataType>();
+                brec->Level = 2;
+                brec->RepName = repName;
+                brec->RbdName = bandName;
+                auto *bandNode = new RepTreeItem(std::move(brec), bandName, 4);
+                bandNodes << bandNode;
+                controls.open();
+                Field *name = controls.fields(2);
+                Field *sortIdx = controls.fieldByName(QStringLiteral("RctSortIdx"));
+                Field *include = controls.fieldByName(QStringLiteral("RctInclude"));
+                QList<QTreeWidgetItem *> ctrlNodes;
+                for (; !controls.eof(); controls.next()) {
+                    auto crec = std::make_unique<TvDataType>();
+                    crec->Level = 3;
+                    crec->RepName = repName;
+                    crec->RbdName = bandName;
+                    crec->RctName = name->asString();
+                    const QString text = controlNodeText(sortIdx->asInteger(), crec->RctName, labels);
+                    ctrlNodes << new RepTreeItem(std::move(crec), text, include->asBoolean() ? 8 : 6);
+                }
+                controls.close();
+                bandNode->addChildren(ctrlNodes);
+            }
+            repNode->addChildren(bandNodes);
+        }
+    } catch (...) {
+        qDeleteAll(tops);
+        throw;
+    }
+    return tops;
+}
+
+} // namespace kvt

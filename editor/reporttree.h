@@ -1,0 +1,46 @@
+#pragma once
+// The report tree: node records, tree items with their state image, and the build from the tables.
+#include <QString>
+#include <QTreeWidgetItem>
+#include <memory>
+
+class QTreeWidget;
+
+namespace kvt {
+
+class Table;
+class Query;
+class TxtFldLstClass;
+
+/// What a tree node stands for.
+struct TvDataType {
+    int Level = 0; // 1 report, 2 band, 3 control
+    QString RepName;
+    QString RbdName;
+    QString RctName;
+};
+
+/// A tree node owning its record; the record goes with the node.
+class RepTreeItem : public QTreeWidgetItem {
+public:
+    RepTreeItem(std::unique_ptr<TvDataType> record, const QString &text, int stateIndex);
+    TvDataType *record() const { return m_record.get(); }
+    int stateIndex() const { return m_stateIndex; }
+    /// Sets the state image (0..8).
+    void setStateIndex(int index);
+
+private:
+    std::unique_ptr<TvDataType> m_record;
+    int m_stateIndex = 0;
+};
+
+/// Text of a control node: RctSortIdx as "%02d. " and the field label of the name before its first
+/// colon, or that name when the texts have no label for it.
+QString controlNodeText(int sortIdx, const QString &rctName, const TxtFldLstClass *labels);
+
+/// Walks the reports of the current category, their bands and (through the query) each band's
+/// controls, and returns the top-level nodes.
+QList<QTreeWidgetItem *> buildReportNodes(Table &reports, Table &bands, Query &controls,
+                                          const TxtFldLstClass *labels);
+
+} // namespace kvt

@@ -1,0 +1,392 @@
+#include "app/config.h"
+#include "app/datamodule.h"
+#include "dbwidgets/dbcheckbox.h"
+#include "dbwidgets/dbedit.h"
+#include "dbwidgets/dblookupcombobox.h"
+#include "dbwidgets/dbnavigator.h"
+#include "dbwidgets/dbradiogroup.h"
+#include "editor/detailpages.h"
+#include "editor/repmainfrm.h"
+#include "editor/reporttree.h"
+#include "labels/gui/formsetup.h"
+#include "labels/gui/tabsheet.h"
+#include "labels/textcache.h"
+#include "support/dialogrecorder.h"
+#include "support/teststore.h"
+#include "tools/datadir.h"
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace kvt;
+
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        programDir = tmp.path() + "/";
+        setProgramDirForTesting(programDir);
+        datadir::Options o;
+        o.demo = true;
+        ASSERT_EQ(datadir::create(programDir + "DATA", o), QString());
+        // Each test starts like a new process: no caches, no shared fonts.
+        txtFldLst = nullptr;
+        txtBtnLst = nullptr;
+        txtMsgLst = nullptr;
+        fntLabel = fntField = fntClmLabel = fntClmField = nullptr;
+    }
+    void TearDown() override
+    {
+        if (w) {
+            w->TblReports->cancel();
+            w->TblRepBand->cancel();
+            w->TblRepCtrl->cancel();
+        }
+        w.reset();
+        delete DM1;
+        DM1 = nullptr;
+        setProgramDirForTesting(QString());
+    }
+    void start()
+    {
+        DM1 = new TDM1();
+        w = std::make_unique<TRepMainForm>();
+        w->show();
+    }
+    QTreeWidget *tree() const { return w->TreeView1; }
+    QStringList topTexts() const
+    {
+        QStringList t;
+        for (int i = 0; i < tree()->topLevelItemCount(); ++i)
+            t << tree()->topLevelItem(i)->text(0);
+        return t;
+    }
+    void chooseCategory(const QString &name)
+    {
+        w->cmbRepCat->setKeyValue(name);
+        w->cmbRepCatClick();
+    }
+    RepTreeItem *node(const QString &report, const QString &band = QString(), const QString &ctrl = QString())
+    {
+        for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
+            auto *r = static_cast<RepTreeItem *>(tree()->topLevelItem(i));
+            if (r->record()->RepName != report)
+                continue;
+            if (band.isEmpty())
+                return r;
+            for (int j = 0; j < r->childCount(); ++j) {
+                auto *b = static_cast<RepTreeItem *>(r->child(j));
+                if (b->record()->RbdName != band)
+                    continue;
+                if (ctrl.isEmpty())
+                    return b;
+                for (int k = 0; k < b->childCount(); ++k) {
+                    auto *c = static_cast<RepTreeItem *>(b->child(k));
+                    if (c->record()->RctName == ctrl)
+                        return c;
+                }
+            }
+        }
+        return nullptr;
+    }
+    void select(QTreeWidgetItem *item)
+    {
+        ASSERT_NE(item, nullptr);
+        tree()->setCurrentItem(item);
+    }
+    QStringList visibleTabs() const
+    {
+        QStringList t;
+        for (int i = 0; i < w->PageControl1->count(); ++i)
+            if (w->PageControl1->isTabVisible(i))
+                t << w->PageControl1->widget(i)->objectName();
+        return t;
+    }
+
+    QTemporaryDir tmp;
+    QString programDir;
+    test::DialogRecorder rec;
+    std::unique_ptr<TRepMainForm> w;
+};
+
+TEST_F(MainWindowTest, FirstShowConfiguresCaptionsBuildsTheTreeAndSelectsTheFirstReport)
+{
+    start();
+    EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+    QFile ini(programDir + "KVT3.INI");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(ini.readAll());
+    EXPECT_LT(text.indexOf("DataDir="), text.indexOf("NetFileDir="));
+    EXPECT_LT(text.indexOf("NetFileDir="), text.indexOf("PrivateDir="));
+    EXPECT_TRUE(DM1->Session1.isOpen());
+    EXPECT_TRUE(DM1->Database1.isOpen());
+
+    EXPECT_EQ(w->windowTitle(), "Report Editor for Tarrow V3 ");
+    EXPECT_EQ(w->cmbRepCat->keyValue(), "Orders");
+    EXPECT_EQ(topTexts(), QStringList({"OrderConf", "OrderDelivery", "OrderInvoice", "OrderPick"}));
+    ASSERT_EQ(tree()->currentItem(), tree()->topLevelItem(0));
+    EXPECT_TRUE(tree()->topLevelItem(0)->isExpanded());
+    EXPECT_EQ(static_cast<RepTreeItem *>(tree()->currentItem())->stateIndex(), 1);
+    EXPECT_EQ(visibleTabs(), QStringList({"tsh_Reports"}));
+    EXPECT_EQ(w->reportPage->EdtRepTitle->text(), "Order Confirmation");
+    // Captioned from the text tables.
+    EXPECT_EQ(w->PageControl1->tabText(0), "Report Layout");
+    EXPECT_EQ(w->ctrlPage->LblRctLabelWidth->text(), "Label Width");
+    EXPECT_EQ(w->RctTypeCaption, "Control Type");
+    EXPECT_EQ(w->PmRepEdtExpand->text(), "Expand All");
+    EXPECT_FALSE(w->TreeBuilding);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindowTest, TreeHasThreeLevelsInPrintOrderWithLabels)
+{
+    start();
+    chooseCategory("Quotes");
+    RepTreeItem *band = node("QuoteStd", "Detail");
+    ASSERT_NE(band, nullptr);
+    QStringList texts;
+    for (int i = 0; i < band->childCount(); ++i)
+        texts << band->child(i)->text(0);
+    EXPECT_EQ(texts, QStringList({"01. Item Number", "02. Item Description", "03. Quantity", "10. Unit Price",
+                                  "15. Discount", "120. Line Amount"}));
+    RepTreeItem *head = node("QuoteStd", "PageHeader");
+    ASSERT_NE(head, nullptr);
+    EXPECT_EQ(head->child(0)->text(0), "01. DocTitle") << "no label: the name itself";
+    EXPECT_EQ(node("QuoteStd", "PageHeader", "CustName:2")->text(0), "05. Customer Name") << "cut at the colon";
+    EXPECT_EQ(node("QuoteStd", "Detail", "Discount")->stateIndex(), 6) << "excluded";
+    EXPECT_EQ(node("QuoteStd", "Detail", "ItemNo")->stateIndex(), 8) << "included";
+    EXPECT_EQ(node("QuoteStd", "Detail")->stateIndex(), 4);
+    // Two bands of one group list the same controls.
+    EXPECT_EQ(node("QuoteStd", "DetailLabels")->childCount(), band->childCount());
+
+    chooseCategory("Templates");
+    EXPECT_EQ(tree()->topLevelItemCount(), 0);
+    w->PmRepEdtExpandClick();
+    w->PmRepEdtCollapseClick();
+
+    chooseCategory("Quotes");
+    select(node("QuoteStd", "Detail", "Qty"));
+    chooseCategory("Quotes"); // the same category again rebuilds and selects the first report
+    EXPECT_EQ(tree()->currentItem(), tree()->topLevelItem(0));
+    EXPECT_EQ(visibleTabs(), QStringList({"tsh_Reports"}));
+
+    w->PmRepEdtExpandClick();
+    EXPECT_TRUE(node("QuoteStd", "Detail")->isExpanded());
+    w->PmRepEdtCollapseClick();
+    EXPECT_EQ(tree()->currentItem(), tree()->topLevelItem(0));
+    EXPECT_FALSE(tree()->topLevelItem(0)->isExpanded());
+    EXPECT_FALSE(node("QuoteStd", "Detail")->isExpanded());
+}
+
+TEST_F(MainWindowTest, SelectionShowsTabsCaptionsAndFollowsWithTheNavigator)
+{
+    start();
+    chooseCategory("Quotes");
+    select(node("QuoteStd", "PageHeader"));
+    EXPECT_EQ(visibleTabs(), QStringList({"tsh_Reports", "tsh_RepBand"}));
+    EXPECT_EQ(w->PageControl1->currentWidget(), w->tsh_RepBand);
+    EXPECT_EQ(w->bandPage->Lbl_B->text(), "Page Header As Value");
+    EXPECT_EQ(w->DBNavigator1->dataSource(), w->DsRepBand);
+    EXPECT_TRUE(node("QuoteStd", "PageHeader")->isExpanded());
+
+    select(node("QuoteStd", "Company", "RepCompName"));
+    EXPECT_EQ(visibleTabs(), QStringList({"tsh_Reports", "tsh_RepBand", "tsh_RepCtrl"}));
+    EXPECT_EQ(w->PageControl1->currentWidget(), w->tsh_RepCtrl);
+    EXPECT_EQ(w->bandPage->Lbl_B->text(), "Page Header As Label");
+    EXPECT_EQ(w->ctrlPage->RdgRctType->title(), "Control Type As Label") << "type 1 takes the content suffix";
+    EXPECT_EQ(w->ctrlPage->Ed1->text(), "01. Company Name");
+    EXPECT_EQ(w->DBNavigator1->dataSource(), w->DsRepCtrl);
+    EXPECT_EQ(node("QuoteStd", "Company")->stateIndex(), 4) << "the band left its selected look";
+
+    w->PageControl1->setCurrentWidget(w->tsh_Reports); // a tab click
+    EXPECT_EQ(w->DBNavigator1->dataSource(), w->DsReports);
+    EXPECT_EQ(w->reportPage->EdtRepTitle->text(), "Standard Quotation");
+
+    select(node("QuoteStd", "PageHeader", "DocNo"));
+    EXPECT_EQ(w->ctrlPage->RdgRctType->title(), "Control Type") << "type 2 never gets the suffix";
+}
+
+TEST_F(MainWindowTest, ControlPageAdaptsToTheControlType)
+{
+    start();
+    chooseCategory("Quotes");
+    struct Case {
+        int type;
+        bool width, labelWidth, labelFnt, fieldFnt, locked;
+        const char *hint;
+    } cases[] = {
+        {4, true, false, false, false, true, "Graphics (BMP file)"},
+        {9, true, false, false, false, true, "Graphics (BMP file)"}, // unknown: keeps the previous adaptation
+        {0, false, false, false, false, true, "Error"},
+        {1, true, false, true, true, false, "Normal Field (label on top)"},
+        {2, true, true, true, true, false, "Left Aligned Label Field (label on left)"},
+        {3, true, true, true, true, false, "Right Aligned Label Field (label on left)"},
+        {5, true, false, true, false, true, "Label only"},
+        {6, true, false, true, false, true, "Text File"},
+    };
+    for (const auto &c : cases) {
+        test::execOnStore(programDir + "DATA",
+                          {QString("update RepCtrl set RctType=%1 where RepName='QuoteStd' and RctName='ItemNo'").arg(c.type)});
+        select(tree()->topLevelItem(0));
+        w->TblRepCtrl->setFiltered(false);
+        w->TblRepCtrl->refresh();
+        select(node("QuoteStd", "Detail", "ItemNo"));
+        SCOPED_TRACE(c.type);
+        const ControlPage *p = w->ctrlPage;
+        EXPECT_EQ(p->EdtRctWidth->isEnabled(), c.width);
+        EXPECT_EQ(p->EdtRctLabelWidth->isEnabled(), c.labelWidth);
+        EXPECT_EQ(p->EdtRctLabelFnt->isEnabled(), c.labelFnt);
+        EXPECT_EQ(p->EdtRctFieldFnt->isEnabled(), c.fieldFnt);
+        EXPECT_EQ(p->RdgRctType->readOnly(), c.locked);
+        EXPECT_EQ(p->RdgRctType->toolTip(), c.hint);
+    }
+}
+
+TEST_F(MainWindowTest, CompanyRowsAreForcedIncludedAndTheImageFollowsTheBox)
+{
+    start();
+    chooseCategory("Quotes");
+    RepTreeItem *addr = node("QuoteStd", "Company", "RepCompAddr:2");
+    select(addr);
+    EXPECT_EQ(addr->stateIndex(), 5);
+    w->TblRepCtrl->edit();
+    w->TblRepCtrl->fieldByName("RctLabel")->setAsString("Street");
+    w->TblRepCtrl->post();
+    EXPECT_TRUE(w->TblRepCtrl->fieldByName("RctInclude")->asBoolean());
+    EXPECT_EQ(addr->stateIndex(), 7);
+
+    // Ticking changes the image at once; cancelling leaves the row excluded.
+    RepTreeItem *disc = node("QuoteStd", "Detail", "Discount");
+    select(disc);
+    EXPECT_EQ(disc->stateIndex(), 5);
+    w->ctrlPage->DBCheckBox1->click();
+    EXPECT_EQ(disc->stateIndex(), 7);
+    w->TblRepCtrl->cancel();
+    EXPECT_FALSE(w->TblRepCtrl->fieldByName("RctInclude")->asBoolean());
+}
+
+TEST_F(MainWindowTest, LabelRoomWarningOncePerSave)
+{
+    start();
+    chooseCategory("Quotes");
+    struct Case {
+        const char *ctrl;
+        const char *labelWidth;
+        bool warns;
+    } cases[] = {{"DocDate", "0", true}, {"DocNo", "0.5", false}, {"CustName:1", "0", false}, {"DocDate", "", true}};
+    for (const auto &c : cases) {
+        select(node("QuoteStd", "PageHeader", c.ctrl));
+        rec.clear();
+        w->TblRepCtrl->edit();
+        w->TblRepCtrl->fieldByName("RctLabelWidth")->setAsString(c.labelWidth);
+        w->TblRepCtrl->post();
+        SCOPED_TRACE(c.ctrl);
+        EXPECT_EQ(rec.beeps, c.warns ? 1 : 0);
+        if (c.warns) {
+            ASSERT_EQ(rec.boxes.size(), 1);
+            EXPECT_EQ(rec.boxes[0].text, "Warning: Field 'Label Width' is <= 0.0, no space for label.");
+        } else {
+            EXPECT_TRUE(rec.boxes.isEmpty());
+        }
+    }
+}
+
+TEST_F(MainWindowTest, MovingInTheTreePostsAnEditAndBadNumbersAreRefused)
+{
+    start();
+    chooseCategory("Quotes");
+    select(node("QuoteStd", "Detail", "Qty"));
+    DbEdit *width = w->ctrlPage->EdtRctWidth;
+    width->setFocus();
+    QTest::keyClicks(width, "x");
+    width->selectAll();
+    QTest::keyClicks(width, "abc");
+    QTest::keyClick(width, Qt::Key_Return);
+    ASSERT_EQ(rec.boxes.size(), 1);
+    EXPECT_EQ(rec.boxes[0].caption, "KVT Report Editor");
+    EXPECT_TRUE(rec.boxes[0].text.contains("RctWidth")) << qPrintable(rec.boxes[0].text);
+    EXPECT_EQ(width->text(), "abc");
+    EXPECT_EQ(w->TblRepCtrl->state(), DataSetState::Edit);
+
+    width->selectAll();
+    QTest::keyClicks(width, "33.5");
+    select(node("QuoteStd", "Detail", "Price")); // the move settles the edit
+    select(node("QuoteStd", "Detail", "Qty"));
+    EXPECT_EQ(w->ctrlPage->EdtRctWidth->text(), "33.5");
+}
+
+TEST_F(MainWindowTest, ClosingWithAPendingChangeAsks)
+{
+    start();
+    chooseCategory("Quotes");
+    struct Case {
+        MsgResult answer;
+        bool closes;
+        const char *stored;
+    } cases[] = {{MsgResult::Cancel, false, "Quotation Labels"},
+                 {MsgResult::Discard, true, "Quotation Labels"},
+                 {MsgResult::Save, true, "Changed title"}};
+    for (const auto &c : cases) {
+        select(tree()->topLevelItem(0));
+        w->TblReports->edit();
+        w->TblReports->fieldByName("RepTitle")->setAsString("Changed title");
+        rec.clear();
+        rec.answers.push_back(c.answer);
+        EXPECT_EQ(w->confirmClose(), c.closes);
+        EXPECT_EQ(rec.boxes.size(), 1);
+        if (!c.closes) {
+            EXPECT_EQ(w->TblReports->state(), DataSetState::Edit);
+        }
+        w->TblReports->cancel();
+        w->TblReports->refresh();
+        EXPECT_EQ(w->TblReports->fieldByName("RepTitle")->asString(), c.stored);
+    }
+    // A row in edit without changes is cancelled silently.
+    rec.clear();
+    w->TblRepBand->edit();
+    EXPECT_TRUE(w->confirmClose());
+    EXPECT_TRUE(rec.boxes.isEmpty());
+    EXPECT_EQ(w->TblRepBand->state(), DataSetState::Browse);
+}
+
+TEST(EditorProcess, StartsWritesItsIniAndEndsWithZero)
+{
+    const QString exe = QStringLiteral(KVT_BINARY_DIR "/kvt-report-editor");
+    if (!QFile::exists(exe))
+        GTEST_SKIP() << "editor not built";
+    QTemporaryDir tmp;
+    ASSERT_TRUE(QFile::copy(exe, tmp.path() + "/kvt-report-editor"));
+    QFile::setPermissions(tmp.path() + "/kvt-report-editor", QFile::ReadOwner | QFile::ExeOwner | QFile::WriteOwner);
+    datadir::Options o;
+    o.demo = true;
+    o.protect = true;
+    ASSERT_EQ(datadir::create(tmp.path() + "/DATA", o), QString());
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("KVT_AUTOCLOSE_MS", "1500");
+    p.setProcessEnvironment(env);
+    p.start(tmp.path() + "/kvt-report-editor", {});
+    const bool finished = p.waitForFinished(30000);
+    if (!finished)
+        p.kill();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(tmp.path() + "/KVT3.INI"));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_FALSE(err.contains("[Error Message]")) << qPrintable(err);
+    EXPECT_FALSE(err.contains("[KVT Report Editor]")) << qPrintable(err);
+}
+
+} // namespace
