@@ -4,8 +4,10 @@
 #include "dbwidgets/dbradiogroup.h"
 #include "editor/marginfigure.h"
 #include "reportdef/codes.h"
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 
 namespace kvt {
 
@@ -64,6 +66,16 @@ static DbRadioGroup *addRadioGroup(QWidget *page, const char *name, DataSource *
     g->setValues(values);
     g->setColumns(columns);
     g->setGeometry(r);
+    // The design sizes are tight for a titled group: keep the buttons close together.
+    if (auto *l = qobject_cast<QGridLayout *>(g->layout())) {
+        l->setContentsMargins(4, 0, 2, 0);
+        l->setVerticalSpacing(0);
+        l->setHorizontalSpacing(0);
+    }
+    for (int i = 0; i < g->count(); ++i) {
+        g->button(i)->setFixedHeight(17);
+        g->button(i)->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
+    }
     g->setDataSource(ds);
     g->setDataField(QString::fromLatin1(field));
     return g;

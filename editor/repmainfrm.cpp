@@ -278,6 +278,12 @@ void TRepMainForm::FormShow()
     if (FirstShow) {
         FirstShow = false;
         FormSetup(this);
+        // Captions from the text tables differ in length from the design ones.
+        for (QWidget *page : {static_cast<QWidget *>(reportPage), static_cast<QWidget *>(bandPage),
+                              static_cast<QWidget *>(ctrlPage)})
+            for (QLabel *l : page->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
+                if (l != bandPage->Lbl_B)
+                    l->adjustSize();
         RctTypeCaption = ctrlPage->RdgRctType->title();
     }
     TblRepCat->first();

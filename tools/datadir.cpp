@@ -222,10 +222,10 @@ void addTexts(Writer &w)
                                              QString::fromLatin1(b.hint), QString::fromLatin1(b.desc), b.cat});
 
     const char *const fonts[][2] = {
-        {"fntLabel", "DejaVu Sans,9,,-2147483640"},
-        {"fntField", "DejaVu Sans,9,,-2147483640"},
-        {"fntClmLabel", "DejaVu Sans,9,B,-2147483640"},
-        {"fntClmField", "DejaVu Sans,9,,-2147483640"},
+        {"fntLabel", "DejaVu Sans,8,,-2147483640"},
+        {"fntField", "DejaVu Sans,8,,-2147483640"},
+        {"fntClmLabel", "DejaVu Sans,8,B,-2147483640"},
+        {"fntClmField", "DejaVu Sans,8,,-2147483640"},
     };
     for (const auto &f : fonts)
         w.insert(QStringLiteral("TextMsg"),

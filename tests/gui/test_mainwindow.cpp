@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -357,6 +358,47 @@ TEST_F(MainWindowTest, ClosingWithAPendingChangeAsks)
     EXPECT_TRUE(w->confirmClose());
     EXPECT_TRUE(rec.boxes.isEmpty());
     EXPECT_EQ(w->TblRepBand->state(), DataSetState::Browse);
+}
+
+TEST_F(MainWindowTest, PagesShowEveryComponentWholeAndApart)
+{
+    start();
+    chooseCategory("Quotes");
+    select(node("QuoteStd", "Detail", "Qty"));
+    w->resize(640, 450);
+    const QString shots = qEnvironmentVariable("KVT_SHOT_DIR");
+    const struct {
+        TabSheet *sheet;
+        QWidget *page;
+    } pages[] = {{w->tsh_Reports, w->reportPage}, {w->tsh_RepBand, w->bandPage}, {w->tsh_RepCtrl, w->ctrlPage}};
+    for (const auto &pg : pages) {
+        w->PageControl1->setCurrentWidget(pg.sheet);
+        QApplication::processEvents();
+        SCOPED_TRACE(pg.sheet->objectName().toStdString());
+        QList<QWidget *> parts;
+        for (QWidget *c : pg.page->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            if (!c->isHidden())
+                parts << c;
+        for (QWidget *c : parts) {
+            SCOPED_TRACE(c->objectName().isEmpty() ? c->metaObject()->className() : qPrintable(c->objectName()));
+            EXPECT_TRUE(pg.page->rect().contains(c->geometry())) << "outside its page";
+            if (auto *l = qobject_cast<QLabel *>(c)) {
+                EXPECT_GE(l->width(), l->sizeHint().width()) << "clipped: " << qPrintable(l->text());
+            }
+            if (auto *g = qobject_cast<DbRadioGroup *>(c)) {
+                EXPECT_GE(g->height(), g->minimumSizeHint().height()) << "radio group clipped";
+                for (int b = 0; b < g->count(); ++b)
+                    EXPECT_GE(g->button(b)->width(), g->button(b)->sizeHint().width())
+                        << "clipped: " << qPrintable(g->button(b)->text());
+            }
+        }
+        for (int i = 0; i < parts.size(); ++i)
+            for (int j = i + 1; j < parts.size(); ++j)
+                EXPECT_FALSE(parts[i]->geometry().intersects(parts[j]->geometry()))
+                    << qPrintable(parts[i]->objectName()) << " overlaps " << qPrintable(parts[j]->objectName());
+        if (!shots.isEmpty())
+            w->grab().save(shots + "/" + pg.sheet->objectName() + ".png");
+    }
 }
 
 TEST(EditorProcess, StartsWritesItsIniAndEndsWithZero)
