@@ -353,10 +353,10 @@ void fontsSetup()
     const std::pair<const char *, FontDesc *> fonts[] = {
         {"fntLabel", fntLabel}, {"fntField", fntField}, {"fntClmLabel", fntClmLabel}, {"fntClmField", fntClmField}};
     for (const auto &[key, font] : fonts) {
-        QString spec;
-        if (!textGet(txtMsgLst, QLatin1String(key), spec))
-            spec = defaultFontSpec();
-        fldStrToFont(spec, font);
+        QString text;
+        if (!textGet(txtMsgLst, QLatin1String(key), text))
+            text = defaultFontText();
+        fldStrToFont(text, font);
     }
 }
 

@@ -18,8 +18,8 @@ extern FontDesc *fntField;
 extern FontDesc *fntClmLabel;
 extern FontDesc *fntClmField;
 
-/// Font spec string used when a font key has no row in TextMsg.DB.
-inline QString defaultFontSpec() { return QStringLiteral("MS Sans Serif,8,,0"); }
+/// Text form of the font used when a font key has no row in TextMsg.DB.
+inline QString defaultFontText() { return QStringLiteral("MS Sans Serif,8,,0"); }
 
 /// Dynamic property of push and tool buttons standing for the show-hint switch. When it is not set, a
 /// button with a non-empty tool tip counts as showing its hint.

@@ -71,6 +71,7 @@ class FormSetupTest : public ::testing::Test {
 protected:
     void useStore(const QStringList &statements)
     {
+        resetCaptioning(); // other tests may have captioned windows from stores of their own
         ASSERT_TRUE(tmp.isValid());
         dir = tmp.path() + QStringLiteral("/data");
         test::createStore(dir, statements);
