@@ -189,6 +189,18 @@ TEST_F(MainWindowTest, TreeHasThreeLevelsInPrintOrderWithLabels)
     EXPECT_FALSE(node("QuoteStd", "Detail")->isExpanded());
 }
 
+TEST_F(MainWindowTest, AFailedTreeBuildGivesTheCursorBackAndAllowsTheNextBuild)
+{
+    start();
+    test::execOnStore(programDir + "DATA", {"alter table RepCtrl rename to RepCtrlGone"});
+    EXPECT_THROW(w->cmbRepCatClick(), FrameworkError);
+    EXPECT_FALSE(w->TreeBuilding);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    test::execOnStore(programDir + "DATA", {"alter table RepCtrlGone rename to RepCtrl"});
+    w->cmbRepCatClick();
+    EXPECT_EQ(tree()->topLevelItemCount(), 4);
+}
+
 TEST_F(MainWindowTest, SelectionShowsTabsCaptionsAndFollowsWithTheNavigator)
 {
     start();
