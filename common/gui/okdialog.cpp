@@ -1,5 +1,6 @@
 #include "common/gui/okdialog.h"
 #include "common/gui/dialogservice.h"
+#include "common/gui/fontconv.h"
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,11 @@ TOKDlg::TOKDlg(QWidget *parent) : QDialog(parent)
     // Dialog border without system menu or minimise / maximise buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(453, 146);
+    FontDesc font;
+    font.name = QStringLiteral("MS Sans Serif");
+    font.size = 8;
+    font.color = clWindowText;
+    applyFontDesc(this, font);
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName(QStringLiteral("Bevel1"));
