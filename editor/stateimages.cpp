@@ -283,7 +283,11 @@ QIcon stateImage(int index)
 {
     if (index < 0 || index >= StateImageCount)
         return QIcon();
-    return paintIcon(13, [index](QPainter &p) { paintStateImage(p, index); });
+    // Painted once; every tree node shares the same nine icons.
+    static QIcon cache[StateImageCount];
+    if (cache[index].isNull())
+        cache[index] = paintIcon(13, [index](QPainter &p) { paintStateImage(p, index); });
+    return cache[index];
 }
 
 QIcon menuButtonGlyph()

@@ -343,6 +343,7 @@ protected:
 
 private:
     QStringList m_sql;
+    QStringList m_paramNames;
     QPointer<DataSource> m_paramSource;
     QHash<QString, QVariant> m_params;
 };

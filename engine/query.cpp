@@ -49,18 +49,21 @@ void Query::setSql(const QStringList &lines)
 {
     close();
     m_sql = lines;
+    m_paramNames = paramNames();
 }
 
 void Query::clearSql()
 {
     close();
     m_sql.clear();
+    m_paramNames.clear();
 }
 
 void Query::addSql(const QString &line)
 {
     close();
     m_sql << line;
+    m_paramNames = paramNames();
 }
 
 QStringList Query::paramNames() const
@@ -104,13 +107,19 @@ static void bindParams(QSqlQuery &q, const QStringList &names, DataSource *sourc
 
 void Query::doOpen()
 {
-    QSqlQuery q(m_database->connection());
-    q.setForwardOnly(true);
-    if (!q.prepare(sqlText()))
-        throw EngineError(QStringLiteral("Invalid query: %1").arg(q.lastError().text()));
-    bindParams(q, paramNames(), m_paramSource, m_params);
-    if (!q.exec())
-        throw EngineError(QStringLiteral("Query failed: %1").arg(q.lastError().text()));
+    QSqlQuery *stmt = nullptr;
+    try {
+        stmt = &m_database->statement(sqlText());
+    } catch (const EngineError &e) {
+        throw EngineError(QStringLiteral("Invalid query: %1").arg(e.message()));
+    }
+    QSqlQuery &q = *stmt;
+    bindParams(q, m_paramNames, m_paramSource, m_params);
+    if (!q.exec()) {
+        const QString msg = q.lastError().text();
+        q.finish();
+        throw EngineError(QStringLiteral("Query failed: %1").arg(msg));
+    }
     const QSqlRecord rec = q.record();
     // Fields are kept across re-opens of the same statement, so pointers to them stay valid.
     bool same = int(m_fields.size()) == rec.count();
@@ -134,6 +143,7 @@ void Query::doOpen()
             r.values[i] = normalised(m_fields[size_t(i)]->dataType(), q.value(i));
         m_records.push_back(std::move(r));
     }
+    q.finish();
     m_cur = m_records.isEmpty() ? -1 : 0;
     m_eof = m_records.isEmpty();
     m_bof = true;
@@ -157,7 +167,7 @@ void Query::execSql()
     QSqlQuery q(db->connection());
     if (!q.prepare(sqlText()))
         throw EngineError(QStringLiteral("Invalid statement: %1").arg(q.lastError().text()));
-    bindParams(q, paramNames(), m_paramSource, m_params);
+    bindParams(q, m_paramNames, m_paramSource, m_params);
     if (!q.exec())
         throw EngineError(QStringLiteral("Statement failed: %1").arg(q.lastError().text()));
 }

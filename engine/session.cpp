@@ -261,6 +261,7 @@ void Database::close()
     m_dataSets.clear();
     m_tables.clear();
     m_granted.clear();
+    m_statements.clear(); // before the connection goes
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         db.close();
@@ -357,6 +358,18 @@ void Database::checkAccess(const QString &sqlTable)
         if (!retry)
             throw EngineError(QStringLiteral("Table '%1' is protected and no valid password was given").arg(sqlTable));
     }
+}
+
+QSqlQuery &Database::statement(const QString &sql)
+{
+    auto it = m_statements.find(sql);
+    if (it != m_statements.end())
+        return **it;
+    auto q = std::make_shared<QSqlQuery>(connection());
+    q->setForwardOnly(true);
+    if (!q->prepare(sql))
+        throw EngineError(q->lastError().text());
+    return *m_statements.insert(sql, q).value();
 }
 
 void Database::registerDataSet(DataSet *ds)

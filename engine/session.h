@@ -2,6 +2,8 @@
 // Session and database of the table engine. Data sets find them by name when they open.
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
+#include <memory>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -111,6 +113,10 @@ public:
     /// Checks the session's passwords against a protected table, raising the password event as needed.
     void checkAccess(const QString &sqlTable);
 
+    /// A prepared statement kept for this open database (reused across calls with the same text).
+    /// Raises EngineError when the text does not prepare. Callers finish() it when done.
+    QSqlQuery &statement(const QString &sql);
+
     void registerDataSet(DataSet *ds);
     void unregisterDataSet(DataSet *ds);
 
@@ -128,6 +134,7 @@ private:
     bool m_open = false;
     QHash<QString, TableInfo> m_tables;
     QStringList m_granted;
+    QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
     std::vector<DataSet *> m_dataSets;
 };
 

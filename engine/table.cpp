@@ -275,14 +275,20 @@ void Table::doFetch()
     order << QStringLiteral("rowid");
     sql += QStringLiteral(" order by ") + order.join(QLatin1Char(','));
 
-    QSqlQuery q(m_database->connection());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, q.lastError().text()));
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!q.exec())
-        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, q.lastError().text()));
+    QSqlQuery *stmt = nullptr;
+    try {
+        stmt = &m_database->statement(sql);
+    } catch (const EngineError &e) {
+        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, e.message()));
+    }
+    QSqlQuery &q = *stmt;
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds[i]);
+    if (!q.exec()) {
+        const QString msg = q.lastError().text();
+        q.finish();
+        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, msg));
+    }
     const int n = int(m_fields.size());
     while (q.next()) {
         Record r;
@@ -292,6 +298,7 @@ void Table::doFetch()
             r.values[i] = normalised(m_fields[size_t(i)]->dataType(), q.value(i + 1));
         m_records.push_back(std::move(r));
     }
+    q.finish(); // a finished statement holds no read lock
     if (!m_records.isEmpty()) {
         m_cur = 0;
         m_eof = false;
