@@ -144,6 +144,11 @@ void Table::setFilter(const QString &text)
     }
     if (!isOpen())
         return;
+    if (text == old) {
+        // The same narrowing again: settle the pending edit; the records in hand are those it selects.
+        checkBrowseMode();
+        return;
+    }
     // Settle first; a failed post keeps the old filter and the record in edit.
     const QString newFilter = m_filter;
     m_filter = old;
