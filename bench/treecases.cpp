@@ -254,7 +254,7 @@ void runTreeCases(const Config &cfg)
             fail(QStringLiteral("no control nodes to select"));
         BareReads baseline(bare.db());
         // Per run: the handler alone (setCurrentItem runs it) and with the window's repaint after it.
-        const auto select = [&](double *withPaint) {
+        const auto selectAll = [&](double *withPaint) {
             double handler = 0, whole = 0;
             for (const NodeKey &k : keys) {
                 const auto t0 = Clock::now();
@@ -276,7 +276,7 @@ void runTreeCases(const Config &cfg)
         baseline.readAll(keys);
         std::vector<double> ed, withPaint, base;
         for (int i = 0; i < cfg.runs; ++i) {
-            ed.push_back(select(&paint));
+            ed.push_back(selectAll(&paint));
             withPaint.push_back(paint);
             base.push_back(baseline.readAll(keys));
         }
