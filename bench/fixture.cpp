@@ -15,14 +15,12 @@
 
 namespace bench {
 
-void fail(const QString &why)
-{
+void fail(const QString &why) {
     std::fprintf(stderr, "kvt-bench: %s\n", qPrintable(why));
     std::exit(2);
 }
 
-ProgramDir::ProgramDir(const kvt::datadir::Options &options)
-{
+ProgramDir::ProgramDir(const kvt::datadir::Options &options) {
     if (!m_tmp.isValid())
         fail(QStringLiteral("cannot create a temporary directory"));
     m_path = m_tmp.path() + QLatin1Char('/');
@@ -32,14 +30,12 @@ ProgramDir::ProgramDir(const kvt::datadir::Options &options)
 }
 
 namespace {
-QString storeFile(const QString &dataDir)
-{
+QString storeFile(const QString &dataDir) {
     return QDir(dataDir).filePath(QString::fromLatin1(kvt::Database::StoreFileName));
 }
 } // namespace
 
-void execOnStore(const QString &dataDir, const QStringList &statements)
-{
+void execOnStore(const QString &dataDir, const QStringList &statements) {
     BareConnection c(dataDir);
     QSqlDatabase db = c.db();
     db.transaction();
@@ -51,22 +47,20 @@ void execOnStore(const QString &dataDir, const QStringList &statements)
     db.commit();
 }
 
-BareConnection::BareConnection(const QString &dataDir) : m_name(QStringLiteral("bench-") + QUuid::createUuid().toString())
-{
+BareConnection::BareConnection(const QString &dataDir)
+    : m_name(QStringLiteral("bench-") + QUuid::createUuid().toString()) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(storeFile(dataDir));
     if (!db.open())
         fail(QStringLiteral("cannot open the store: ") + db.lastError().text());
 }
 
-BareConnection::~BareConnection()
-{
+BareConnection::~BareConnection() {
     QSqlDatabase::database(m_name, false).close();
     QSqlDatabase::removeDatabase(m_name);
 }
 
-void forgetTexts()
-{
+void forgetTexts() {
     delete kvt::txtFldLst;
     delete kvt::txtBtnLst;
     delete kvt::txtMsgLst;
@@ -79,8 +73,7 @@ void forgetTexts()
     }
 }
 
-EditorSession::EditorSession(const QString &programDir)
-{
+EditorSession::EditorSession(const QString &programDir) {
     kvt::setProgramDirForTesting(programDir);
     forgetTexts();
     kvt::DM1 = new kvt::TDM1();
@@ -91,8 +84,7 @@ EditorSession::EditorSession(const QString &programDir)
         fail(QStringLiteral("the first show of the main window did not finish"));
 }
 
-EditorSession::~EditorSession()
-{
+EditorSession::~EditorSession() {
     // Nothing the cases did is meant to be saved.
     w->TblReports->cancel();
     w->TblRepBand->cancel();

@@ -6,10 +6,11 @@
 
 namespace bench {
 
-bool Config::wants(int c) const { return std::find(cases.begin(), cases.end(), c) != cases.end(); }
+bool Config::wants(int c) const {
+    return std::find(cases.begin(), cases.end(), c) != cases.end();
+}
 
-double median(std::vector<double> v)
-{
+double median(std::vector<double> v) {
     if (v.empty())
         return 0;
     std::sort(v.begin(), v.end());
@@ -17,43 +18,39 @@ double median(std::vector<double> v)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-void figure(const char *name, double value, const char *unit, int decimals)
-{
+void figure(const char *name, double value, const char *unit, int decimals) {
     std::printf("%s: %.*f %s\n", name, decimals, value, unit);
     std::fflush(stdout);
 }
 
-void note(const QString &text)
-{
+void note(const QString &text) {
     std::fprintf(stderr, "# %s\n", qPrintable(text));
     std::fflush(stderr);
 }
 
 namespace {
-QStringList &targets()
-{
+QStringList &targets() {
     static QStringList t;
     return t;
 }
 int missed = 0;
 } // namespace
 
-void target(const QString &what, bool held)
-{
-    targets() << QStringLiteral("%1: %2").arg(held ? QStringLiteral("held  ") : QStringLiteral("MISSED"), what);
+void target(const QString &what, bool held) {
+    targets() << QStringLiteral("%1: %2").arg(held ? QStringLiteral("held  ") : QStringLiteral("MISSED"),
+                                              what);
     if (!held)
         ++missed;
 }
 
-int targetSummary()
-{
+int targetSummary() {
     for (const QString &t : targets())
         note(QStringLiteral("target ") + t);
     return missed;
 }
 
-Medians interleaved(int runs, const std::function<double()> &subject, const std::function<double()> &baseline)
-{
+Medians interleaved(int runs, const std::function<double()> &subject,
+                    const std::function<double()> &baseline) {
     subject();
     baseline();
     std::vector<double> s, b;
@@ -64,8 +61,7 @@ Medians interleaved(int runs, const std::function<double()> &subject, const std:
     return {median(s), median(b)};
 }
 
-long statusKiB(const char *field)
-{
+long statusKiB(const char *field) {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
         return -1;
@@ -76,8 +72,7 @@ long statusKiB(const char *field)
     return -1;
 }
 
-bool resetPeakRss()
-{
+bool resetPeakRss() {
     // "5" resets the high-water mark to the current resident size (Linux 4.0 and later).
     QFile f(QStringLiteral("/proc/self/clear_refs"));
     if (!f.open(QIODevice::WriteOnly))

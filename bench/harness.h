@@ -1,19 +1,20 @@
 #pragma once
 // A small timing harness: interleaved runs of a case and its baseline, medians, figure lines.
+#include <QString>
 #include <chrono>
 #include <functional>
-#include <QString>
 #include <vector>
 
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
 
-inline double msBetween(Clock::time_point a, Clock::time_point b)
-{
+inline double msBetween(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration<double, std::milli>(b - a).count();
 }
-inline double msSince(Clock::time_point t0) { return msBetween(t0, Clock::now()); }
+inline double msSince(Clock::time_point t0) {
+    return msBetween(t0, Clock::now());
+}
 
 /// Sizes and repetitions of one invocation.
 struct Config {
@@ -48,7 +49,8 @@ struct Medians {
 
 /// One warm-up of each, then runs pairs (subject, baseline) in turn, so both see the same machine
 /// state; each function returns the milliseconds it measured itself.
-Medians interleaved(int runs, const std::function<double()> &subject, const std::function<double()> &baseline);
+Medians interleaved(int runs, const std::function<double()> &subject,
+                    const std::function<double()> &baseline);
 
 /// A field of /proc/self/status in KiB ("VmRSS", "VmHWM"); -1 when unreadable.
 long statusKiB(const char *field);

@@ -9,26 +9,22 @@
 
 namespace {
 
-void usage()
-{
-    std::fprintf(stderr,
-                 "usage: kvt-bench [--quick] [--runs N] [--cases 1,2,3,4,5] [--tree R,B,C]\n"
-                 "  --quick   small sizes, a smoke run\n"
-                 "  --runs N  measured runs per case after one warm-up (default 5)\n"
-                 "  --cases   1 tree build, 2 selection, 3 start-up, 4 text caches, 5 memory\n"
-                 "  --tree    reports, bands per report and controls per band of cases 1, 2 and 5\n");
+void usage() {
+    std::fprintf(stderr, "usage: kvt-bench [--quick] [--runs N] [--cases 1,2,3,4,5] [--tree R,B,C]\n"
+                         "  --quick   small sizes, a smoke run\n"
+                         "  --runs N  measured runs per case after one warm-up (default 5)\n"
+                         "  --cases   1 tree build, 2 selection, 3 start-up, 4 text caches, 5 memory\n"
+                         "  --tree    reports, bands per report and controls per band of cases 1, 2 and 5\n");
 }
 
 /// The offscreen platform's remarks about itself say nothing about the editor; everything else passes.
-void filterMessages(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
+void filterMessages(QtMsgType type, const QMessageLogContext &context, const QString &text) {
     if (text.contains(QLatin1String("propagateSizeHints")) || text.contains(QLatin1String("XDG_RUNTIME_DIR")))
         return;
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
 }
 
-bool parseInts(const char *text, std::vector<int> &out)
-{
+bool parseInts(const char *text, std::vector<int> &out) {
     out.clear();
     for (const QString &p : QString::fromLocal8Bit(text).split(QLatin1Char(','))) {
         bool ok = false;
@@ -42,8 +38,7 @@ bool parseInts(const char *text, std::vector<int> &out)
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--bare-window") == 0)
             return bench::runBareWindow(argc, argv);
@@ -84,7 +79,8 @@ int main(int argc, char **argv)
     kvt::KvtApplication app(argc, argv);
     kvt::setMessageService(nullptr); // nothing may wait for a user
     cfg.benchExe = QCoreApplication::applicationFilePath();
-    cfg.editorExe = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kvt-report-editor"));
+    cfg.editorExe =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kvt-report-editor"));
     bench::note(QStringLiteral("%1 runs per case after one warm-up, medians%2")
                     .arg(cfg.runs)
                     .arg(cfg.quick ? QStringLiteral(" (quick sizes)") : QString()));

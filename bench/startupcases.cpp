@@ -22,8 +22,8 @@ namespace {
 
 /// Starts exe with args and the environment plus extra ("NAME=value"), waits for its end and returns
 /// the wall time from before the start to after the end. Output goes to errFile (or nowhere).
-double timeProcess(const QString &exe, const QStringList &args, const QStringList &extra, const QString &errFile = {})
-{
+double timeProcess(const QString &exe, const QStringList &args, const QStringList &extra,
+                   const QString &errFile = {}) {
     QList<QByteArray> env;
     for (char **e = environ; *e; ++e) {
         const QByteArray entry(*e);
@@ -73,8 +73,7 @@ const QString Offscreen = QStringLiteral("QT_QPA_PLATFORM=offscreen");
 
 } // namespace
 
-int runBareWindow(int argc, char **argv)
-{
+int runBareWindow(int argc, char **argv) {
     // "--text": the window shows one line of text, so the process also sets up the font database.
     bool withText = false;
     for (int i = 1; i < argc; ++i)
@@ -90,8 +89,7 @@ int runBareWindow(int argc, char **argv)
     return app.exec();
 }
 
-void runStartupCases(const Config &cfg)
-{
+void runStartupCases(const Config &cfg) {
     if (!QFile::exists(cfg.editorExe))
         fail(QStringLiteral("%1 is missing; build the target kvt-report-editor").arg(cfg.editorExe));
     kvt::datadir::Options o;
@@ -103,17 +101,20 @@ void runStartupCases(const Config &cfg)
         fail(QStringLiteral("cannot copy the editor to %1").arg(exe));
     const QStringList editorEnv{Offscreen, QStringLiteral("KVT_AUTOCLOSE_MS=1")};
 
-    // The first run writes KVT3.INI and registers missing button texts; anything it reports is a set-up error.
+    // The first run writes KVT3.INI and registers missing button texts; anything it reports is a set-up
+    // error.
     const QString errFile = dir.path() + QStringLiteral("editor-stderr.txt");
     timeProcess(exe, {}, editorEnv, errFile);
     QFile errors(errFile);
     if (errors.open(QIODevice::ReadOnly)) {
         QStringList lines;
         for (const QByteArray &line : errors.readAll().split('\n'))
-            if (!line.trimmed().isEmpty() && !line.contains("XDG_RUNTIME_DIR") && !line.contains("propagateSizeHints"))
+            if (!line.trimmed().isEmpty() && !line.contains("XDG_RUNTIME_DIR") &&
+                !line.contains("propagateSizeHints"))
                 lines << QString::fromLocal8Bit(line);
         if (!lines.isEmpty())
-            note(QStringLiteral("the editor reported on its first run: ") + lines.join(QStringLiteral(" | ")));
+            note(QStringLiteral("the editor reported on its first run: ") +
+                 lines.join(QStringLiteral(" | ")));
     }
 
     // Processes are cheap and their times scatter with the machine's load: more runs, a steadier median.
@@ -126,12 +127,14 @@ void runStartupCases(const Config &cfg)
     figure("startup_ratio", proc.ratio(), "x");
     std::vector<double> text;
     for (int i = 0; i <= runs; ++i) { // the first is the warm-up
-        const double ms = timeProcess(cfg.benchExe, {QStringLiteral("--bare-window"), QStringLiteral("--text")}, {Offscreen});
+        const double ms = timeProcess(
+            cfg.benchExe, {QStringLiteral("--bare-window"), QStringLiteral("--text")}, {Offscreen});
         if (i > 0)
             text.push_back(ms);
     }
     figure("startup_bare_text_window_process", median(text), "ms", 1);
-    target(QStringLiteral("start-up %1 x bare window <= 2").arg(proc.ratio(), 0, 'f', 2), proc.ratio() <= 2.0);
+    target(QStringLiteral("start-up %1 x bare window <= 2").arg(proc.ratio(), 0, 'f', 2),
+           proc.ratio() <= 2.0);
 
     // In this process: a fresh data module, fresh caches and a fresh window up to the first report
     // selected; the framework itself is already warm here.
@@ -141,7 +144,8 @@ void runStartupCases(const Config &cfg)
             const auto t0 = Clock::now();
             EditorSession ed(dir.path());
             const double ms = msSince(t0);
-            if (ed.w->TreeView1->currentItem() != ed.w->TreeView1->topLevelItem(0) || !ed.w->TreeView1->currentItem())
+            if (ed.w->TreeView1->currentItem() != ed.w->TreeView1->topLevelItem(0) ||
+                !ed.w->TreeView1->currentItem())
                 fail(QStringLiteral("the first show selected no report"));
             return ms;
         },

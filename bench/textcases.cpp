@@ -1,7 +1,7 @@
-#include "bench/cases.h"
-#include "bench/fixture.h"
 #include "app/config.h"
 #include "app/datamodule.h"
+#include "bench/cases.h"
+#include "bench/fixture.h"
 #include "labels/lookups.h"
 #include "labels/textcache.h"
 #include <QCollator>
@@ -17,21 +17,21 @@ namespace bench {
 namespace {
 
 /// Field-like names of varied shape, so the comparisons see realistic prefixes.
-QStringList fieldNames(int count)
-{
-    static const char *const heads[] = {"Cust", "Item", "Order", "Rep", "Price", "Qty", "Addr", "Doc",
-                                        "Supp", "Stock", "Tax", "Curr", "Pay", "Ship", "Vend", "Note"};
-    static const char *const tails[] = {"Name", "No", "Date", "Desc", "Code", "Amount", "Text", "Group",
-                                        "Ref", "Type", "Flag", "Value"};
+QStringList fieldNames(int count) {
+    static const char *const heads[] = {"Cust", "Item",  "Order", "Rep",  "Price", "Qty",  "Addr", "Doc",
+                                        "Supp", "Stock", "Tax",   "Curr", "Pay",   "Ship", "Vend", "Note"};
+    static const char *const tails[] = {"Name", "No",    "Date", "Desc", "Code", "Amount",
+                                        "Text", "Group", "Ref",  "Type", "Flag", "Value"};
     QStringList names;
     for (int i = 0; i < count; ++i)
-        names << QStringLiteral("%1%2%3").arg(QLatin1String(heads[i % 16]), QLatin1String(tails[(i / 16) % 12])).arg(i);
+        names << QStringLiteral("%1%2%3")
+                     .arg(QLatin1String(heads[i % 16]), QLatin1String(tails[(i / 16) % 12]))
+                     .arg(i);
     return names;
 }
 
 /// Keys of the lookups: the names in a shuffled order, every fourth in capitals, every tenth missing.
-std::vector<QString> lookupKeys(const QStringList &names, int count)
-{
+std::vector<QString> lookupKeys(const QStringList &names, int count) {
     std::vector<int> order(size_t(names.size()));
     for (int i = 0; i < names.size(); ++i)
         order[size_t(i)] = i;
@@ -58,30 +58,30 @@ struct Row {
 
 /// The bare counterpart of the cache: rows read with plain Qt SQL into a vector, sorted once, searched
 /// with std::lower_bound under a comparison of the same rule (locale-aware, ignoring case).
-template <class Less>
-class SortedArray {
+template <class Less> class SortedArray {
 public:
     explicit SortedArray(Less less) : m_less(less) {}
 
-    double load(QSqlDatabase db)
-    {
+    double load(QSqlDatabase db) {
         const auto t0 = Clock::now();
         m_rows.clear();
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("select TxfName, TxfLabel, TxfClmLabel, TxfClmWidth, TxfIncYes from TextField")))
+        if (!q.exec(QStringLiteral(
+                "select TxfName, TxfLabel, TxfClmLabel, TxfClmWidth, TxfIncYes from TextField")))
             fail(q.lastError().text());
         while (q.next())
-            m_rows.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toInt(),
-                              q.value(4).toBool()});
-        std::sort(m_rows.begin(), m_rows.end(), [this](const Row &a, const Row &b) { return m_less(a.name, b.name); });
+            m_rows.push_back({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                              q.value(3).toInt(), q.value(4).toBool()});
+        std::sort(m_rows.begin(), m_rows.end(),
+                  [this](const Row &a, const Row &b) { return m_less(a.name, b.name); });
         return msSince(t0);
     }
 
-    int get(const QString &key, QString &label) const
-    {
-        const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), key,
-                                         [this](const Row &r, const QString &k) { return m_less(r.name, k); });
+    int get(const QString &key, QString &label) const {
+        const auto it =
+            std::lower_bound(m_rows.begin(), m_rows.end(), key,
+                             [this](const Row &r, const QString &k) { return m_less(r.name, k); });
         if (it != m_rows.end() && !m_less(key, it->name)) {
             label = it->label;
             return 1;
@@ -97,9 +97,7 @@ private:
     std::vector<Row> m_rows;
 };
 
-template <class Lookup>
-double lookUp(const std::vector<QString> &keys, Lookup lookup, qint64 &sink)
-{
+template <class Lookup> double lookUp(const std::vector<QString> &keys, Lookup lookup, qint64 &sink) {
     QString label;
     const auto t0 = Clock::now();
     for (const QString &k : keys) {
@@ -111,8 +109,7 @@ double lookUp(const std::vector<QString> &keys, Lookup lookup, qint64 &sink)
 
 } // namespace
 
-void runTextCases(const Config &cfg)
-{
+void runTextCases(const Config &cfg) {
     ProgramDir dir{kvt::datadir::Options()};
     const QStringList names = fieldNames(cfg.textRows);
     {
@@ -147,7 +144,9 @@ void runTextCases(const Config &cfg)
 
     QCollator collator{QLocale()};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    const auto localeLess = [&collator](const QString &a, const QString &b) { return collator.compare(a, b) < 0; };
+    const auto localeLess = [&collator](const QString &a, const QString &b) {
+        return collator.compare(a, b) < 0;
+    };
     const auto ordinalLess = [](const QString &a, const QString &b) {
         return QString::compare(a, b, Qt::CaseInsensitive) < 0;
     };
@@ -174,17 +173,30 @@ void runTextCases(const Config &cfg)
         const int ra = kvt::labelTextGet(cache.get(), keys[i], a);
         const int rb = array.get(keys[i], b);
         if (ra != rb || a != b)
-            fail(QStringLiteral("cache and array differ on '%1': %2 '%3' / %4 '%5'").arg(keys[i]).arg(ra).arg(a).arg(rb).arg(b));
+            fail(QStringLiteral("cache and array differ on '%1': %2 '%3' / %4 '%5'")
+                     .arg(keys[i])
+                     .arg(ra)
+                     .arg(a)
+                     .arg(rb)
+                     .arg(b));
     }
 
     qint64 sinkCache = 0, sinkArray = 0, sinkOrdinal = 0;
     const kvt::TxtFldLstClass *c = cache.get();
     const Medians look = interleaved(
-        cfg.runs, [&] { return lookUp(keys, [c](const QString &k, QString &l) { return kvt::labelTextGet(c, k, l); }, sinkCache); },
-        [&] { return lookUp(keys, [&](const QString &k, QString &l) { return array.get(k, l); }, sinkArray); });
+        cfg.runs,
+        [&] {
+            return lookUp(
+                keys, [c](const QString &k, QString &l) { return kvt::labelTextGet(c, k, l); }, sinkCache);
+        },
+        [&] {
+            return lookUp(
+                keys, [&](const QString &k, QString &l) { return array.get(k, l); }, sinkArray);
+        });
     std::vector<double> ord;
     for (int i = 0; i < cfg.runs; ++i)
-        ord.push_back(lookUp(keys, [&](const QString &k, QString &l) { return ordinal.get(k, l); }, sinkOrdinal));
+        ord.push_back(lookUp(
+            keys, [&](const QString &k, QString &l) { return ordinal.get(k, l); }, sinkOrdinal));
     if (sinkCache != sinkArray)
         fail(QStringLiteral("cache and array lookups gave different results"));
 
@@ -199,7 +211,8 @@ void runTextCases(const Config &cfg)
     figure("text_lookup_cache_each", look.subject * 1e6 / double(keys.size()), "ns", 0);
     figure("text_lookups_ordinal_baseline", median(ord), "ms", 1);
     figure("text_total_ratio", (load.subject + look.subject) / (load.baseline + look.baseline), "x");
-    target(QStringLiteral("text lookups %1 x baseline <= 2").arg(look.ratio(), 0, 'f', 2), look.ratio() <= 2.0);
+    target(QStringLiteral("text lookups %1 x baseline <= 2").arg(look.ratio(), 0, 'f', 2),
+           look.ratio() <= 2.0);
     target(QStringLiteral("text load %1 x baseline <= 2").arg(load.ratio(), 0, 'f', 2), load.ratio() <= 2.0);
 
     cache.reset();

@@ -23,8 +23,7 @@ const QString Category = QStringLiteral("Bench");
 /// Sorts before "Bench", so the first show builds an empty tree and the cases build the big one.
 const QString EmptyCategory = QStringLiteral("AEmpty");
 
-int controlNodeCount(const QTreeWidget *tree)
-{
+int controlNodeCount(const QTreeWidget *tree) {
     int n = 0;
     for (int r = 0; r < tree->topLevelItemCount(); ++r)
         for (int b = 0; b < tree->topLevelItem(r)->childCount(); ++b)
@@ -33,8 +32,7 @@ int controlNodeCount(const QTreeWidget *tree)
 }
 
 /// The editor's build as the user starts it: choose the category, then let the window settle.
-double editorBuild(kvt::TRepMainForm *w)
-{
+double editorBuild(kvt::TRepMainForm *w) {
     const auto t0 = Clock::now();
     w->cmbRepCat->setKeyValue(Category);
     w->cmbRepCatClick();
@@ -42,8 +40,7 @@ double editorBuild(kvt::TRepMainForm *w)
     return msSince(t0);
 }
 
-QSqlQuery prepared(QSqlDatabase db, const QString &sql)
-{
+QSqlQuery prepared(QSqlDatabase db, const QString &sql) {
     QSqlQuery q(db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
@@ -51,8 +48,7 @@ QSqlQuery prepared(QSqlDatabase db, const QString &sql)
     return q;
 }
 
-void run(QSqlQuery &q)
-{
+void run(QSqlQuery &q) {
     if (!q.exec())
         fail(q.lastQuery() + QStringLiteral(": ") + q.lastError().text());
 }
@@ -62,10 +58,10 @@ void run(QSqlQuery &q)
 class BareTree {
 public:
     BareTree(QSqlDatabase db, QSize size)
-        : m_reports(prepared(db, QStringLiteral("select * from Reports where RepCatName = ? order by RepName"))),
+        : m_reports(
+              prepared(db, QStringLiteral("select * from Reports where RepCatName = ? order by RepName"))),
           m_bands(prepared(db, QStringLiteral("select * from RepBand where RepName = ? order by RbdName"))),
-          m_controls(prepared(db, kvt::reportdef::controlQuerySql()))
-    {
+          m_controls(prepared(db, kvt::reportdef::controlQuerySql())) {
         m_tree.setHeaderHidden(true);
         m_tree.setUniformRowHeights(true);
         m_tree.resize(size);
@@ -73,8 +69,7 @@ public:
         QCoreApplication::processEvents();
     }
 
-    double build()
-    {
+    double build() {
         const auto t0 = Clock::now();
         m_tree.clear();
         QList<QTreeWidgetItem *> tops;
@@ -95,8 +90,9 @@ public:
                 run(m_controls);
                 QList<QTreeWidgetItem *> ctrlItems;
                 while (m_controls.next())
-                    ctrlItems << new QTreeWidgetItem(QStringList(QString::asprintf("%02d. ", m_controls.value(11).toInt()) +
-                                                                 m_controls.value(2).toString().section(QLatin1Char(':'), 0, 0)));
+                    ctrlItems << new QTreeWidgetItem(
+                        QStringList(QString::asprintf("%02d. ", m_controls.value(11).toInt()) +
+                                    m_controls.value(2).toString().section(QLatin1Char(':'), 0, 0)));
                 bandItem->addChildren(ctrlItems);
             }
             repItem->addChildren(bandItems);
@@ -119,8 +115,7 @@ struct NodeKey {
 };
 
 /// Control nodes spread over the tree: consecutive picks change report and band.
-std::vector<NodeKey> pickControls(QTreeWidget *tree, int count)
-{
+std::vector<NodeKey> pickControls(QTreeWidget *tree, int count) {
     std::vector<NodeKey> keys;
     const int reports = tree->topLevelItemCount();
     for (int k = 0; k < count && reports > 0; ++k) {
@@ -142,13 +137,12 @@ public:
     explicit BareReads(QSqlDatabase db)
         : m_rep(prepared(db, QStringLiteral("select * from Reports where RepName = ?"))),
           m_band(prepared(db, QStringLiteral("select * from RepBand where RepName = ? and RbdName = ?"))),
-          m_ctrl(prepared(db, QStringLiteral("select * from RepCtrl where RepName = ? and RctGroup = ? and RctName = ?")))
-    {
-    }
+          m_ctrl(prepared(
+              db,
+              QStringLiteral("select * from RepCtrl where RepName = ? and RctGroup = ? and RctName = ?"))) {}
 
     /// Milliseconds per selection.
-    double readAll(const std::vector<NodeKey> &keys)
-    {
+    double readAll(const std::vector<NodeKey> &keys) {
         const auto t0 = Clock::now();
         for (const NodeKey &k : keys) {
             m_rep.bindValue(0, k.rep);
@@ -168,8 +162,7 @@ public:
 
 private:
     /// Reads every column of the one row; returns the third column.
-    QVariant readRow(QSqlQuery &q, int columns)
-    {
+    QVariant readRow(QSqlQuery &q, int columns) {
         run(q);
         if (!q.next())
             fail(QStringLiteral("keyed read found no row: ") + q.lastQuery());
@@ -182,10 +175,11 @@ private:
 };
 
 /// One selection as the user makes it; kept out of line so a profiler can single it out.
-[[gnu::noinline]] void selectNode(QTreeWidget *tree, QTreeWidgetItem *node) { tree->setCurrentItem(node); }
+[[gnu::noinline]] void selectNode(QTreeWidget *tree, QTreeWidgetItem *node) {
+    tree->setCurrentItem(node);
+}
 
-void checkSelected(kvt::TRepMainForm *w, const NodeKey &k)
-{
+void checkSelected(kvt::TRepMainForm *w, const NodeKey &k) {
     if (w->PageControl1->currentWidget() != w->tsh_RepCtrl ||
         w->TblRepCtrl->fieldByName(QStringLiteral("RctName"))->asString() != k.ctrl ||
         w->TblRepBand->fieldByName(QStringLiteral("RbdName"))->asString() != k.band ||
@@ -195,8 +189,7 @@ void checkSelected(kvt::TRepMainForm *w, const NodeKey &k)
 
 } // namespace
 
-void runTreeCases(const Config &cfg)
-{
+void runTreeCases(const Config &cfg) {
     kvt::datadir::Options o;
     o.benchReports = cfg.reports;
     o.benchBands = cfg.bands;
@@ -204,7 +197,10 @@ void runTreeCases(const Config &cfg)
     ProgramDir dir(o);
     execOnStore(dir.dataDir(), {QStringLiteral("insert into RepCat values ('%1')").arg(EmptyCategory)});
     const int expected = cfg.reports * cfg.bands * cfg.controls;
-    note(QStringLiteral("tree: category of %1 reports x %2 bands x %3 controls").arg(cfg.reports).arg(cfg.bands).arg(cfg.controls));
+    note(QStringLiteral("tree: category of %1 reports x %2 bands x %3 controls")
+             .arg(cfg.reports)
+             .arg(cfg.bands)
+             .arg(cfg.controls));
 
     EditorSession ed(dir.path());
     kvt::TRepMainForm *w = ed.w;
@@ -233,13 +229,15 @@ void runTreeCases(const Config &cfg)
         const double perNode = double(hwm - rssBefore) * 1024.0 / nodes;
         figure("memory_peak_per_control_node", perNode, "bytes", 0);
         figure("memory_resident_per_control_node", double(rssAfter - rssBefore) * 1024.0 / nodes, "bytes", 0);
-        target(QStringLiteral("memory %1 bytes per control node < 1024").arg(perNode, 0, 'f', 0), perNode < 1024);
+        target(QStringLiteral("memory %1 bytes per control node < 1024").arg(perNode, 0, 'f', 0),
+               perNode < 1024);
     }
 
     BareConnection bare(dir.dataDir());
     if (cfg.wants(1)) {
         BareTree baseline(bare.db(), w->TreeView1->size());
-        const Medians m = interleaved(cfg.runs, [&] { return editorBuild(w); }, [&] { return baseline.build(); });
+        const Medians m = interleaved(
+            cfg.runs, [&] { return editorBuild(w); }, [&] { return baseline.build(); });
         if (controlNodeCount(&baseline.tree()) != nodes || controlNodeCount(w->TreeView1) != nodes)
             fail(QStringLiteral("the trees of case 1 differ in size"));
         figure("tree_build_editor", m.subject, "ms", 1);
