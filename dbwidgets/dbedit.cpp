@@ -14,8 +14,13 @@ void DbEdit::dataChange()
     if (inStartEdit())
         return;
     Field *f = field();
-    setMaxLength(f && f->dataType() == ftString && f->size() > 0 ? f->size() : 32767);
-    setText(f ? f->asString() : QString());
+    const int maxLen = f && f->dataType() == ftString && f->size() > 0 ? f->size() : 32767;
+    if (maxLength() != maxLen)
+        setMaxLength(maxLen);
+    // Re-setting an equal text would lay it out again for nothing (selections refresh many edits).
+    const QString text = f ? f->asString() : QString();
+    if (text != this->text() || m_modified)
+        setText(text);
     m_modified = false;
 }
 

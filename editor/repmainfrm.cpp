@@ -394,6 +394,18 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
         node->setStateIndex(node->stateIndex() - 1);
 
     if (TvDataType *rec = node->record()) {
+        // The pages follow once, after all three tables are narrowed, not after every step.
+        Table *tables[] = {TblReports, TblRepBand, TblRepCtrl};
+        for (Table *t : tables)
+            t->disableControls();
+        struct Enable {
+            Table *const *tables;
+            ~Enable()
+            {
+                for (int i = 0; i < 3; ++i)
+                    tables[i]->enableControls();
+            }
+        } enable{tables};
         TblReports->setFilter(quotedFilter(QStringLiteral("RepName"), rec->RepName));
         TblReports->setFiltered(true);
         if (rec->Level <= 1) {
