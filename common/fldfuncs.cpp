@@ -147,22 +147,22 @@ QString fldExtractField(const QString &text, int n)
     return fldUnquoteStr(t.mid(start - 1, end - start + 1));
 }
 
-void fldStrToFont(const QString &spec, FontDesc *font)
+void fldStrToFont(const QString &fontSpec, FontDesc *font)
 {
     if (!font) {
         showPlain(QStringLiteral("Error:fldStrToFont: font object is Nil"));
         return;
     }
-    font->name = fldExtractField(spec, 1);
+    font->name = fldExtractField(fontSpec, 1);
 
     qint64 size = 0;
-    font->size = parseDecimal(fldExtractField(spec, 2), INT32_MIN, INT32_MAX, size) ? int(size) : 10;
+    font->size = parseDecimal(fldExtractField(fontSpec, 2), INT32_MIN, INT32_MAX, size) ? int(size) : 10;
 
-    const QString styles = fldExtractField(spec, 3);
+    const QString styles = fldExtractField(fontSpec, 3);
     font->bold = font->italic = font->underline = font->strikeOut = false;
 
     qint32 color = 0;
-    if (!parseColor(fldExtractField(spec, 4), color)) {
+    if (!parseColor(fldExtractField(fontSpec, 4), color)) {
         *font = FontDesc();
         font->name = QStringLiteral("Arial");
         font->size = 10;

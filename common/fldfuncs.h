@@ -18,7 +18,7 @@ QString fldExtractField(const QString &text, int n);
 
 /// Sets face, size, style and colour of font from a font spec string. A missing or non-numeric
 /// colour gives Arial, 10, no style, colour 0. A null font is reported and left alone.
-void fldStrToFont(const QString &spec, FontDesc *font);
+void fldStrToFont(const QString &fontSpec, FontDesc *font);
 
 /// The font spec string of font: face,size,styles,colour.
 QString fldFontToStr(const FontDesc &font);

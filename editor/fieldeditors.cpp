@@ -32,11 +32,11 @@ void TRepMainForm::EdtRctFontClick(DbEdit *clicked)
     fldStrToFont(field->asString(), &FontDialog1);
     if (!dialogs().chooseFont(FontDialog1, this))
         return;
-    const QString spec = fldFontToStr(FontDialog1);
+    const QString fontSpec = fldFontToStr(FontDialog1);
     try {
         // Written even when equal to the stored text: OK always counts as a change.
         ensureEditing(*TblRepCtrl);
-        field->setAsString(spec);
+        field->setAsString(fontSpec);
     } catch (const FrameworkError &e) {
         ReportError(unitName(), 305, &e, updateFailed());
         TblRepCtrl->cancel();

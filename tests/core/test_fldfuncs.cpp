@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExtractCase{",abc", 1, "", 0}, ExtractCase{",abc", 2, "abc", 0}));
 
 struct FontCase {
-    const char *spec;
+    const char *fontSpec;
     const char *name;
     int size;
     const char *styles;
@@ -101,7 +101,7 @@ TEST_P(StrToFontTest, Parses)
     f.name = QStringLiteral("previous");
     f.bold = f.italic = f.underline = f.strikeOut = true;
     f.color = 77;
-    fldStrToFont(QString::fromLatin1(c.spec), &f);
+    fldStrToFont(QString::fromLatin1(c.fontSpec), &f);
     EXPECT_EQ(f.name, QString::fromLatin1(c.name));
     EXPECT_EQ(f.size, c.size);
     EXPECT_EQ(styleLetters(f), QString::fromLatin1(c.styles));
@@ -134,10 +134,10 @@ TEST(FontToStr, WritesFieldsAndRoundTrips)
     f.underline = f.strikeOut = true;
     EXPECT_EQ(fldFontToStr(f), QStringLiteral("Arial,10,BIUS,-2147483640"));
 
-    for (const char *spec : {"MS Sans Serif,8,,0", "Courier New,12,IS,16711680", "X,1,BU,-2147483633"}) {
+    for (const char *fontSpec : {"MS Sans Serif,8,,0", "Courier New,12,IS,16711680", "X,1,BU,-2147483633"}) {
         FontDesc g;
-        fldStrToFont(QString::fromLatin1(spec), &g);
-        EXPECT_EQ(fldFontToStr(g), QString::fromLatin1(spec));
+        fldStrToFont(QString::fromLatin1(fontSpec), &g);
+        EXPECT_EQ(fldFontToStr(g), QString::fromLatin1(fontSpec));
     }
 }
 
