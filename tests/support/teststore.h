@@ -13,22 +13,23 @@
 
 namespace kvt::test {
 
-/// Creates DIR/KVT3.sqlite with all tables and runs the given statements in it.
-inline void createStore(const QString &dir, const QStringList &statements = {})
+/// Runs statements on DIR/KVT3.sqlite through a connection of its own (a "second editor"); with
+/// withSchema the seven tables are created first.
+inline void runOnStore(const QString &dir, const QStringList &statements, bool withSchema)
 {
-    QDir().mkpath(dir);
     const QString conn = QStringLiteral("teststore-") + QUuid::createUuid().toString();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
         db.setDatabaseName(QDir(dir).filePath(QStringLiteral("KVT3.sqlite")));
         if (!db.open())
-            throw std::runtime_error("cannot create test store");
+            throw std::runtime_error("cannot open test store");
         QSqlQuery q(db);
-        for (const auto &t : reportdef::allTables())
-            for (const QString &s : t.createStatements)
-                if (!q.exec(s))
-                    throw std::runtime_error(q.lastError().text().toStdString());
-        for (const QString &s : statements)
+        QStringList all;
+        if (withSchema)
+            for (const auto &t : reportdef::allTables())
+                all << t.createStatements;
+        all << statements;
+        for (const QString &s : all)
             if (!q.exec(s))
                 throw std::runtime_error((s + QStringLiteral(": ") + q.lastError().text()).toStdString());
         q = QSqlQuery();
@@ -37,23 +38,15 @@ inline void createStore(const QString &dir, const QStringList &statements = {})
     QSqlDatabase::removeDatabase(conn);
 }
 
-/// Runs statements on an existing store through a connection of its own (a "second editor").
-inline void execOnStore(const QString &dir, const QStringList &statements)
+/// Creates DIR/KVT3.sqlite with all tables and runs the given statements in it.
+inline void createStore(const QString &dir, const QStringList &statements = {})
 {
-    const QString conn = QStringLiteral("teststore-") + QUuid::createUuid().toString();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
-        db.setDatabaseName(QDir(dir).filePath(QStringLiteral("KVT3.sqlite")));
-        db.open();
-        QSqlQuery q(db);
-        for (const QString &s : statements)
-            if (!q.exec(s))
-                throw std::runtime_error((s + QStringLiteral(": ") + q.lastError().text()).toStdString());
-        q = QSqlQuery();
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(conn);
+    QDir().mkpath(dir);
+    runOnStore(dir, statements, true);
 }
+
+/// Runs statements on an existing store through a connection of its own (a "second editor").
+inline void execOnStore(const QString &dir, const QStringList &statements) { runOnStore(dir, statements, false); }
 
 /// A session "MySession" and a database "MyDatabase" on a directory.
 struct Connection {
