@@ -1,4 +1,6 @@
 #include "dbwidgets/dbcontrol.h"
+#include <QEvent>
+#include <QWidget>
 #include <QtGlobal>
 
 namespace kvt {
@@ -24,8 +26,8 @@ void reportDbError(const std::exception &e)
 class DbControl::Link : public DataLink {
 public:
     explicit Link(DbControl *c) : m_control(c) {}
-    void dataSetChanged() override { m_control->dataChange(); }
-    void recordChanged(Field *f) override { m_control->recordChange(f); }
+    void dataSetChanged() override { m_control->follow(true, nullptr); }
+    void recordChanged(Field *f) override { m_control->follow(false, f); }
     void stateChanged() override { m_control->stateChange(); }
     void updateData() override { m_control->updateData(); }
 
@@ -33,9 +35,47 @@ private:
     DbControl *m_control;
 };
 
+class DbControl::ShowWatcher : public QObject {
+public:
+    ShowWatcher(QWidget *w, DbControl *c) : QObject(w), m_control(c) { w->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Show)
+            m_control->shownAgain();
+        return false;
+    }
+
+private:
+    DbControl *m_control;
+};
+
 DbControl::DbControl() : m_link(std::make_unique<Link>(this)) {}
 
-DbControl::~DbControl() = default;
+DbControl::~DbControl() { delete m_showWatcher; }
+
+void DbControl::follow(bool wholeRecord, Field *f)
+{
+    auto *w = dynamic_cast<QWidget *>(this);
+    if (w && !w->isVisible() && w->window()->isVisible()) {
+        if (!m_showWatcher)
+            m_showWatcher = new ShowWatcher(w, this);
+        m_refreshPending = true;
+        return;
+    }
+    m_refreshPending = false;
+    if (wholeRecord)
+        dataChange();
+    else
+        recordChange(f);
+}
+
+void DbControl::shownAgain()
+{
+    if (!m_refreshPending)
+        return;
+    m_refreshPending = false;
+    dataChange();
+}
 
 DataSource *DbControl::dataSource() const { return m_link->dataSource(); }
 
@@ -46,6 +86,7 @@ void DbControl::setDataField(const QString &name)
     if (m_dataField == name)
         return;
     m_dataField = name;
+    m_field = nullptr;
     dataChange();
 }
 
@@ -56,7 +97,12 @@ Field *DbControl::field() const
     DataSet *ds = dataSet();
     if (!ds || !ds->isOpen() || m_dataField.isEmpty())
         return nullptr;
-    return ds->findField(m_dataField);
+    if (ds != m_fieldSet || ds->fieldsVersion() != m_fieldsVersion || !m_field) {
+        m_field = ds->findField(m_dataField);
+        m_fieldSet = ds;
+        m_fieldsVersion = ds->fieldsVersion();
+    }
+    return m_field;
 }
 
 void DbControl::recordChange(Field *f)

@@ -52,10 +52,21 @@ protected:
 
 private:
     class Link;
+    class ShowWatcher;
+    /// Record moves and writes: shown now, or when the widget is shown again if it is hidden in a
+    /// shown window (a page behind another tab need not follow every selection).
+    void follow(bool wholeRecord, Field *f);
+    void shownAgain();
     std::unique_ptr<Link> m_link;
     QString m_dataField;
     bool m_readOnly = false;
     bool m_inStartEdit = false;
+    bool m_refreshPending = false;
+    ShowWatcher *m_showWatcher = nullptr;
+    // The bound field as last looked up, valid while the data set and its fields version match.
+    mutable Field *m_field = nullptr;
+    mutable const DataSet *m_fieldSet = nullptr;
+    mutable quint64 m_fieldsVersion = 0;
 };
 
 /// Visits every record of a browsing data set and comes back to the record it started on. The data set's

@@ -12,6 +12,7 @@
 #include "editor/reporttree.h"
 #include "editor/stateimages.h"
 #include "engine/dataset.h"
+#include "engine/session.h"
 #include "labels/gui/formsetup.h"
 #include "labels/gui/tabsheet.h"
 #include "labels/textcache.h"
@@ -201,6 +202,7 @@ void TRepMainForm::createData()
     QryRepCtrl->setDatabaseName(QStringLiteral("MyDatabase"));
     QryRepCtrl->setSessionName(QStringLiteral("MySession"));
     QryRepCtrl->setSql({reportdef::controlQuerySql()});
+    QryRepCtrl->setUniDirectional(true); // the tree build reads each band's controls once, forward
     DsRepCat = newSource(this, "DsRepCat", TblRepCat);
     DsReports = newSource(this, "DsReports", TblReports);
     DsRepBand = newSource(this, "DsRepBand", TblRepBand);
@@ -315,6 +317,8 @@ void TRepMainForm::cmbRepCatClick()
         TblReports->setFiltered(false);
         TblRepBand->setFiltered(false);
         TblRepCtrl->setFiltered(false);
+        // Edits are settled above; the walk's many reads then share one read of the store.
+        ReadScope read(TblReports->database());
         TreeView1->addTopLevelItems(buildReportNodes(*TblReports, *TblRepBand, *QryRepCtrl, txtFldLst));
     } catch (...) {
         finish(); // an error in the middle still gives the cursor back and allows the next build
@@ -400,12 +404,22 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
             t->disableControls();
         struct Enable {
             Table *const *tables;
-            ~Enable()
+            bool done = false;
+            void now()
             {
+                if (done)
+                    return;
+                done = true;
                 for (int i = 0; i < 3; ++i)
                     tables[i]->enableControls();
             }
+            ~Enable() { now(); }
         } enable{tables};
+        // Pending edits are saved first, so the reads below and the pages' refresh can share
+        // one read of the store.
+        for (Table *t : tables)
+            t->checkBrowseMode();
+        ReadScope read(TblReports->database());
         TblReports->setFilter(quotedFilter(QStringLiteral("RepName"), rec->RepName));
         TblReports->setFiltered(true);
         if (rec->Level <= 1) {
@@ -433,9 +447,11 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
                 if (type == 1)
                     caption += suffix;
                 ctrlPage->RdgRctType->setTitle(caption);
-                ctrlPage->Ed1->setText(node->text(0));
+                if (ctrlPage->Ed1->text() != node->text(0))
+                    ctrlPage->Ed1->setText(node->text(0));
             }
         }
+        enable.now(); // the pages follow here, still inside the shared read
         PageControl1Change();
     }
     if (node->childCount() > 0)

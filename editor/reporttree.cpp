@@ -1,32 +1,46 @@
 #include "editor/reporttree.h"
 #include "editor/stateimages.h"
 #include "engine/dataset.h"
-#include "labels/lookups.h"
+#include "labels/textcache.h"
 #include "reportdef/codes.h"
 
 namespace kvt {
 
 RepTreeItem::RepTreeItem(std::unique_ptr<TvDataType> record, const QString &text, int stateIndex)
-    : m_record(std::move(record))
+    : m_record(std::move(record)), m_stateIndex(stateIndex)
 {
     setText(0, text);
-    setStateIndex(stateIndex);
 }
 
 void RepTreeItem::setStateIndex(int index)
 {
+    if (index == m_stateIndex)
+        return;
     m_stateIndex = index;
-    setIcon(0, stateImage(index));
+    emitDataChanged();
+}
+
+QVariant RepTreeItem::data(int column, int role) const
+{
+    if (column == 0 && role == Qt::DecorationRole)
+        return stateImage(m_stateIndex);
+    return QTreeWidgetItem::data(column, role);
 }
 
 QString controlNodeText(int sortIdx, const QString &rctName, const TxtFldLstClass *labels)
 {
     const QString name = reportdef::controlDisplayName(rctName);
-    QString label;
-    const QString index = QString::asprintf("%02d. ", sortIdx);
-    if (labelTextGet(labels, name, label))
-        return index + label;
-    return index + name;
+    // "%02d. " without a format parser: this runs once per control node.
+    QString text;
+    text.reserve(name.size() + 16);
+    if (sortIdx >= 0 && sortIdx < 10)
+        text += QLatin1Char('0');
+    text += QString::number(sortIdx);
+    text += QLatin1String(". ");
+    // The label when the texts have one, else the name (no miss marker is built for it).
+    const TextFieldClass *row = labels ? labels->search(name) : nullptr;
+    text += row ? row->TxfLabel : name;
+    return text;
 }
 
 QList<QTreeWidgetItem *> buildReportNodes(Table &reports, Table &bands, Query &controls,

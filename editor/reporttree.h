@@ -28,6 +28,8 @@ public:
     int stateIndex() const { return m_stateIndex; }
     /// Sets the state image (0..8).
     void setStateIndex(int index);
+    /// The state image is drawn from the index, so a node holds no icon of its own.
+    QVariant data(int column, int role) const override;
 
 private:
     std::unique_ptr<TvDataType> m_record;

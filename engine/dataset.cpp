@@ -351,6 +351,7 @@ void DataSet::close()
 {
     if (!isOpen())
         return;
+    doClose();
     m_buffer = Record();
     m_modified = false;
     m_records.clear();
@@ -363,9 +364,22 @@ void DataSet::close()
     notifyDataSetChanged();
 }
 
+void DataSet::requireBidirectional(const char *operation) const
+{
+    if (isStreaming())
+        throw EngineError(QStringLiteral("Operation not applicable: '%1' reads its records one way only (%2)")
+                              .arg(objectName(), QLatin1String(operation)));
+}
+
 void DataSet::first()
 {
     requireBrowseable();
+    if (isStreaming()) {
+        if (m_cur != 0 || m_eof)
+            doFetch(); // runs the statement again, onto its first record
+        notifyDataSetChanged();
+        return;
+    }
     ensureFresh();
     m_cur = m_records.isEmpty() ? -1 : 0;
     m_bof = true;
@@ -376,6 +390,18 @@ void DataSet::first()
 void DataSet::next()
 {
     requireBrowseable();
+    if (isStreaming()) {
+        if (m_eof)
+            return;
+        if (streamNext()) {
+            ++m_cur;
+            m_bof = false;
+            notifyDataSetChanged();
+        } else {
+            m_eof = true;
+        }
+        return;
+    }
     ensureFresh();
     if (m_cur + 1 < m_records.size()) {
         ++m_cur;
@@ -390,6 +416,7 @@ void DataSet::next()
 void DataSet::prior()
 {
     requireBrowseable();
+    requireBidirectional("prior");
     ensureFresh();
     if (m_cur > 0) {
         --m_cur;
@@ -404,6 +431,7 @@ void DataSet::prior()
 void DataSet::last()
 {
     requireBrowseable();
+    requireBidirectional("last");
     ensureFresh();
     m_cur = int(m_records.size()) - 1;
     m_eof = true;
@@ -415,6 +443,8 @@ bool DataSet::eof()
 {
     if (!isOpen())
         return true;
+    if (isStreaming())
+        return m_eof;
     ensureFresh();
     return m_eof || m_records.isEmpty();
 }
@@ -431,6 +461,8 @@ bool DataSet::isEmpty()
 {
     if (!isOpen())
         return true;
+    if (isStreaming())
+        return m_cur < 0;
     ensureFresh();
     return m_records.isEmpty() && m_state != DataSetState::Insert;
 }
@@ -439,6 +471,7 @@ int DataSet::recordCount()
 {
     if (!isOpen())
         return 0;
+    requireBidirectional("record count");
     ensureFresh();
     return int(m_records.size());
 }
@@ -482,7 +515,12 @@ QStringList DataSet::fieldNames() const
     return n;
 }
 
-void DataSet::setFields(std::vector<std::unique_ptr<Field>> fields) { m_fields = std::move(fields); }
+void DataSet::setFields(std::vector<std::unique_ptr<Field>> fields)
+{
+    static quint64 versions = 0;
+    m_fields = std::move(fields);
+    m_fieldsVersion = ++versions;
+}
 
 void DataSet::edit()
 {
@@ -560,6 +598,11 @@ void DataSet::cancel()
 void DataSet::refresh()
 {
     requireBrowseable();
+    if (isStreaming()) {
+        doFetch();
+        notifyDataSetChanged();
+        return;
+    }
     const qint64 rowid = (m_cur >= 0 && m_cur < m_records.size()) ? m_records[m_cur].rowid : -1;
     const int oldPos = m_cur;
     doFetch();
@@ -636,6 +679,8 @@ QVariant DataSet::currentValue(int index)
     case DataSetState::Insert:
         return m_buffer.values.value(index);
     default:
+        if (isStreaming())
+            return m_cur >= 0 && !m_eof ? streamValue(index) : QVariant();
         if (m_cur >= 0 && m_cur < m_records.size())
             return m_records[m_cur].values.value(index);
         return QVariant();

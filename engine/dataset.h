@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+class QSqlQuery;
+
 namespace kvt {
 
 class Database;
@@ -161,6 +163,9 @@ public:
     int recNo();
 
     int fieldCount() const { return int(m_fields.size()); }
+    /// Changes whenever the field objects are replaced (unique across all data sets), so a
+    /// Field pointer kept together with it is known to be still valid while it is unchanged.
+    quint64 fieldsVersion() const { return m_fieldsVersion; }
     Field *fields(int index) const;
     /// Raises EngineError for a name that is not in the data set.
     Field *fieldByName(const QString &name) const;
@@ -213,6 +218,15 @@ protected:
     virtual void doPost(Record &buffer, bool inserting) = 0;
     /// Hook for tables to re-read lazily.
     virtual void ensureFresh() {}
+    /// Hooks of a data set that reads its records one way only, straight from a running
+    /// statement, instead of holding them all (see Query::setUniDirectional).
+    virtual bool isStreaming() const { return false; }
+    /// Moves the statement to the next record; false at the end.
+    virtual bool streamNext() { return false; }
+    virtual QVariant streamValue(int) const { return QVariant(); }
+    /// Called by close() before the records go.
+    virtual void doClose() {}
+    void requireBidirectional(const char *operation) const;
 
     void setFields(std::vector<std::unique_ptr<Field>> fields);
     void notifyDataSetChanged();
@@ -241,6 +255,7 @@ protected:
     QHash<QString, std::function<void(Field &)>> m_changeHandlers;
     int m_disableCount = 0;
     bool m_pendingNotify = false;
+    quint64 m_fieldsVersion = 0;
 
     friend class Database;
     friend class Table;
@@ -300,6 +315,7 @@ private:
     QString m_indexFieldNames;
     QString m_indexName;
     QString m_masterFields;
+    QStringList m_masterFieldList;
     QString m_filter;
     bool m_filtered = false;
     QString m_filterField;
@@ -311,6 +327,8 @@ private:
     QStringList m_pkColumns;    // primary key of the open table
     QStringList m_indexColumns; // columns of the index in use (empty: primary key order)
     QString m_selectSql;        // select list and table, built at open
+    QString m_fetchSql;         // the last fetch's statement text
+    QStringList m_fetchColumns; // and the columns it compares
 };
 
 /// An SQL query; ":Name" parameters take the same-named fields of the data source's current record,
@@ -336,16 +354,31 @@ public:
     /// Runs a statement without a result set. Raises EngineError with the SQL engine's message.
     void execSql();
 
+    /// One-way reading (only while closed): the records are read from the running statement as
+    /// the cursor moves on, not all copied at open. first() runs the query again; prior(),
+    /// last() and recordCount() raise EngineError. The statement (and its read of the store)
+    /// ends when next() passes the last record or the query is closed; past the end the fields
+    /// read empty.
+    void setUniDirectional(bool on);
+    bool uniDirectional() const { return m_uniDirectional; }
+
 protected:
     void doOpen() override;
     void doFetch() override;
     void doPost(Record &buffer, bool inserting) override;
+    bool isStreaming() const override { return m_uniDirectional; }
+    bool streamNext() override;
+    QVariant streamValue(int index) const override;
+    void doClose() override;
 
 private:
+    void releaseStatements();
     QStringList m_sql;
     QStringList m_paramNames;
     QPointer<DataSource> m_paramSource;
     QHash<QString, QVariant> m_params;
+    bool m_uniDirectional = false;
+    QSqlQuery *m_stream = nullptr; // the running statement of a one-way read
 };
 
 } // namespace kvt

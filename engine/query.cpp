@@ -43,11 +43,29 @@ QVariant normalised(FieldType type, const QVariant &raw)
 
 Query::Query(QObject *parent, const QString &name) : DataSet(parent, name) { m_canModify = false; }
 
-Query::~Query() { close(); }
+Query::~Query()
+{
+    close();
+    releaseStatements();
+}
+
+void Query::releaseStatements()
+{
+    if (Database *db = Database::find(m_databaseName))
+        db->releaseStatements(this);
+}
+
+void Query::setUniDirectional(bool on)
+{
+    if (isOpen())
+        throw EngineError(QStringLiteral("Cannot change the reading of open query '%1'").arg(objectName()));
+    m_uniDirectional = on;
+}
 
 void Query::setSql(const QStringList &lines)
 {
     close();
+    releaseStatements();
     m_sql = lines;
     m_paramNames = paramNames();
 }
@@ -55,6 +73,7 @@ void Query::setSql(const QStringList &lines)
 void Query::clearSql()
 {
     close();
+    releaseStatements();
     m_sql.clear();
     m_paramNames.clear();
 }
@@ -62,6 +81,7 @@ void Query::clearSql()
 void Query::addSql(const QString &line)
 {
     close();
+    releaseStatements();
     m_sql << line;
     m_paramNames = paramNames();
 }
@@ -108,8 +128,10 @@ static void bindParams(QSqlQuery &q, const QStringList &names, DataSource *sourc
 void Query::doOpen()
 {
     QSqlQuery *stmt = nullptr;
+    m_stream = nullptr;
     try {
-        stmt = &m_database->statement(sqlText());
+        // A one-way read keeps its statement running between calls: it must be its own.
+        stmt = &m_database->statement(sqlText(), m_uniDirectional ? this : nullptr);
     } catch (const EngineError &e) {
         throw EngineError(QStringLiteral("Invalid query: %1").arg(e.message()));
     }
@@ -135,6 +157,19 @@ void Query::doOpen()
         setFields(std::move(fields));
     }
     m_records.clear();
+    if (m_uniDirectional) {
+        m_bof = true;
+        if (q.next()) {
+            m_stream = &q;
+            m_cur = 0;
+            m_eof = false;
+        } else {
+            q.finish();
+            m_cur = -1;
+            m_eof = true;
+        }
+        return;
+    }
     const int n = rec.count();
     while (q.next()) {
         Record r;
@@ -151,6 +186,31 @@ void Query::doOpen()
 
 void Query::doFetch() { doOpen(); }
 
+bool Query::streamNext()
+{
+    if (!m_stream)
+        return false;
+    if (m_stream->next())
+        return true;
+    m_stream->finish(); // the end: the statement's read of the store ends with it
+    m_stream = nullptr;
+    return false;
+}
+
+QVariant Query::streamValue(int index) const
+{
+    if (!m_stream || index < 0 || index >= int(m_fields.size()))
+        return QVariant();
+    return normalised(m_fields[size_t(index)]->dataType(), m_stream->value(index));
+}
+
+void Query::doClose()
+{
+    if (m_stream)
+        m_stream->finish();
+    m_stream = nullptr;
+}
+
 void Query::doPost(Record &, bool)
 {
     throw EngineError(QStringLiteral("Cannot modify a read-only data set '%1'").arg(objectName()));
@@ -164,6 +224,7 @@ void Query::execSql()
         throw EngineError(QStringLiteral("Database '%1' does not exist").arg(m_databaseName));
     if (!db->isOpen())
         db->open();
+    db->leaveSharedRead(); // a write commits on its own, never with a shared read
     QSqlQuery q(db->connection());
     if (!q.prepare(sqlText()))
         throw EngineError(QStringLiteral("Invalid statement: %1").arg(q.lastError().text()));

@@ -249,6 +249,7 @@ void Database::open()
     }
     m_tables.clear();
     m_open = true;
+    ++m_openCount;
 }
 
 void Database::close()
@@ -262,6 +263,8 @@ void Database::close()
     m_tables.clear();
     m_granted.clear();
     m_statements.clear(); // before the connection goes
+    m_readDepth = 0;
+    m_readOwned = false;
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         db.close();
@@ -360,16 +363,89 @@ void Database::checkAccess(const QString &sqlTable)
     }
 }
 
-QSqlQuery &Database::statement(const QString &sql)
+namespace {
+
+QString statementKey(const QString &sql, const void *owner)
 {
-    auto it = m_statements.find(sql);
+    if (!owner)
+        return sql;
+    return QString::number(quintptr(owner), 16) + QLatin1Char('\n') + sql;
+}
+
+} // namespace
+
+QSqlQuery &Database::statement(const QString &sql, const void *owner)
+{
+    const QString key = statementKey(sql, owner);
+    auto it = m_statements.find(key);
     if (it != m_statements.end())
         return **it;
     auto q = std::make_shared<QSqlQuery>(connection());
     q->setForwardOnly(true);
     if (!q->prepare(sql))
         throw EngineError(q->lastError().text());
-    return *m_statements.insert(sql, q).value();
+    return *m_statements.insert(key, q).value();
+}
+
+void Database::releaseStatements(const void *owner)
+{
+    if (!owner)
+        return;
+    const QString prefix = QString::number(quintptr(owner), 16) + QLatin1Char('\n');
+    for (auto it = m_statements.begin(); it != m_statements.end();)
+        it = it.key().startsWith(prefix) ? m_statements.erase(it) : std::next(it);
+}
+
+bool Database::beginRead()
+{
+    if (!m_open)
+        return false;
+    if (m_readDepth++ > 0)
+        return true;
+    // A transaction somebody else began is left to them; the reads simply join it.
+    QSqlQuery &q = statement(QStringLiteral("begin"));
+    m_readOwned = q.exec();
+    q.finish();
+    return true;
+}
+
+void Database::endRead()
+{
+    if (m_readDepth == 0)
+        return;
+    if (--m_readDepth == 0)
+        leaveSharedRead();
+}
+
+void Database::leaveSharedRead()
+{
+    if (!m_readOwned || !m_open)
+        return;
+    m_readOwned = false;
+    QSqlQuery &q = statement(QStringLiteral("commit"));
+    if (!q.exec()) {
+        // Nothing was written under the shared read, so dropping it loses nothing.
+        q.finish();
+        QSqlQuery &r = statement(QStringLiteral("rollback"));
+        r.exec();
+        r.finish();
+        return;
+    }
+    q.finish();
+}
+
+ReadScope::ReadScope(Database *db) : m_db(db)
+{
+    if (m_db) {
+        m_joined = m_db->beginRead();
+        m_openCount = m_db->openCount();
+    }
+}
+
+ReadScope::~ReadScope()
+{
+    if (m_joined && m_db->isOpen() && m_db->openCount() == m_openCount)
+        m_db->endRead();
 }
 
 void Database::registerDataSet(DataSet *ds)

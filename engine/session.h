@@ -114,8 +114,23 @@ public:
     void checkAccess(const QString &sqlTable);
 
     /// A prepared statement kept for this open database (reused across calls with the same text).
-    /// Raises EngineError when the text does not prepare. Callers finish() it when done.
-    QSqlQuery &statement(const QString &sql);
+    /// A data set that keeps a statement running between calls passes itself as owner, so nobody
+    /// else re-runs it underneath. Raises EngineError when the text does not prepare. Callers
+    /// finish() it when done.
+    QSqlQuery &statement(const QString &sql, const void *owner = nullptr);
+    /// Drops the statements kept for owner.
+    void releaseStatements(const void *owner);
+
+    /// Shared reads (see ReadScope). beginRead() starts one read transaction for the reads that
+    /// follow, until the matching endRead(); nested calls join it.
+    /// beginRead() returns false when it did nothing (database closed); only a true one is ended.
+    bool beginRead();
+    void endRead();
+    /// Counts the opens, so a scope begun before a close does not end a later one's read.
+    quint64 openCount() const { return m_openCount; }
+    /// Ends a shared read at once, so that a write that follows commits on its own.
+    void leaveSharedRead();
+    bool inSharedRead() const { return m_readOwned; }
 
     void registerDataSet(DataSet *ds);
     void unregisterDataSet(DataSet *ds);
@@ -136,6 +151,26 @@ private:
     QStringList m_granted;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
     std::vector<DataSet *> m_dataSets;
+    int m_readDepth = 0;
+    bool m_readOwned = false;
+    quint64 m_openCount = 0;
+};
+
+/// While it lives, the reads of one database share a single read transaction: one lock and one
+/// consistent view instead of one of each per read. Pending edits are best settled before one
+/// is opened; a post made inside ends the shared read first, so it still commits on its own.
+/// A null or closed database makes it do nothing.
+class ReadScope {
+public:
+    explicit ReadScope(Database *db);
+    ~ReadScope();
+    ReadScope(const ReadScope &) = delete;
+    ReadScope &operator=(const ReadScope &) = delete;
+
+private:
+    Database *m_db;
+    quint64 m_openCount = 0;
+    bool m_joined = false;
 };
 
 /// Protection of tables (used by the data-directory tool and tests): the store keeps a salted verifier.

@@ -106,56 +106,56 @@ DataSource *Table::masterSource() const { return m_masterLink ? m_masterLink->da
 void Table::setMasterFields(const QString &names)
 {
     m_masterFields = names;
+    m_masterFieldList = splitNames(names);
     if (isOpen()) {
         m_stale = true;
         notifyDataSetChanged();
     }
 }
 
-void Table::parseFilter()
+namespace {
+
+/// Splits "Field = 'value'" (a doubled quote standing for one); an empty text gives empty parts.
+void splitFilter(const QString &filter, QString &field, QString &value)
 {
-    m_filterField.clear();
-    m_filterValue.clear();
-    const QString text = m_filter.trimmed();
+    field.clear();
+    value.clear();
+    const QString text = filter.trimmed();
     if (text.isEmpty())
         return;
     static const QRegularExpression re(QStringLiteral("^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*=\\s*'((?:[^']|'')*)'\\s*$"));
     const auto m = re.match(text);
     if (!m.hasMatch())
-        throw EngineError(QStringLiteral("Invalid filter expression: %1").arg(m_filter));
-    QString value = m.captured(2);
+        throw EngineError(QStringLiteral("Invalid filter expression: %1").arg(filter));
+    value = m.captured(2);
     value.replace(QLatin1String("''"), QLatin1String("'"));
-    m_filterField = m.captured(1);
-    m_filterValue = value;
+    field = m.captured(1);
 }
+
+} // namespace
+
+void Table::parseFilter() { splitFilter(m_filter, m_filterField, m_filterValue); }
 
 void Table::setFilter(const QString &text)
 {
-    const QString old = m_filter;
-    m_filter = text;
-    try {
-        parseFilter();
-        if (isOpen() && !m_filterField.isEmpty())
-            fieldByName(m_filterField);
-    } catch (...) {
-        m_filter = old;
-        parseFilter();
-        throw;
+    if (text == m_filter) {
+        // The same narrowing again: settle the pending edit; the records in hand are those it selects.
+        if (isOpen())
+            checkBrowseMode();
+        return;
     }
+    QString field, value;
+    splitFilter(text, field, value);
+    if (isOpen() && !field.isEmpty())
+        fieldByName(field);
+    // Settle under the old filter first; a failed post keeps it and the record in edit.
+    if (isOpen())
+        checkBrowseMode();
+    m_filter = text;
+    m_filterField = field;
+    m_filterValue = value;
     if (!isOpen())
         return;
-    if (text == old) {
-        // The same narrowing again: settle the pending edit; the records in hand are those it selects.
-        checkBrowseMode();
-        return;
-    }
-    // Settle first; a failed post keeps the old filter and the record in edit.
-    const QString newFilter = m_filter;
-    m_filter = old;
-    parseFilter();
-    checkBrowseMode();
-    m_filter = newFilter;
-    parseFilter();
     if (m_filtered) {
         m_stale = false;
         doFetch();
@@ -231,16 +231,17 @@ void Table::doOpen()
     m_pkColumns = info.primaryKey;
     m_indexColumns = indexColumns;
     m_selectSql = QStringLiteral("select %1 from %2").arg(select.join(QLatin1Char(',')), quoted(m_sqlName));
+    m_fetchSql.clear();
     m_stale = false;
     doFetch();
 }
 
 void Table::doFetch()
 {
-    QStringList where;
+    QStringList where; // columns compared with the bound values
     QVariantList binds;
     bool noRows = false;
-    const QStringList masterFields = splitNames(m_masterFields);
+    const QStringList &masterFields = m_masterFieldList;
     if (m_masterLink && m_masterLink->dataSource() && !masterFields.isEmpty()) {
         DataSet *master = m_masterLink->dataSet();
         const QStringList linkColumns = keyColumns();
@@ -256,13 +257,13 @@ void Table::doFetch()
                 m_rangeValues << v;
                 if (v.isNull())
                     noRows = true;
-                where << quoted(linkColumns[i]) + QStringLiteral(" = ?");
+                where << linkColumns[i];
                 binds << v;
             }
         }
     }
     if (m_filtered && !m_filterField.isEmpty()) {
-        where << quoted(m_filterField) + QStringLiteral(" = ?");
+        where << m_filterField;
         binds << m_filterValue;
     }
     m_records.clear();
@@ -271,18 +272,26 @@ void Table::doFetch()
     if (noRows)
         return;
 
-    QString sql = m_selectSql;
-    if (!where.isEmpty())
-        sql += QStringLiteral(" where ") + where.join(QStringLiteral(" and "));
-    QStringList order;
-    for (const QString &c : orderColumns())
-        order << quoted(c);
-    order << QStringLiteral("rowid");
-    sql += QStringLiteral(" order by ") + order.join(QLatin1Char(','));
+    // The text only changes with the compared columns; the values are bound.
+    if (m_fetchSql.isEmpty() || where != m_fetchColumns) {
+        QStringList conds;
+        for (const QString &c : where)
+            conds << quoted(c) + QStringLiteral(" = ?");
+        QString sql = m_selectSql;
+        if (!conds.isEmpty())
+            sql += QStringLiteral(" where ") + conds.join(QStringLiteral(" and "));
+        QStringList order;
+        for (const QString &c : orderColumns())
+            order << quoted(c);
+        order << QStringLiteral("rowid");
+        sql += QStringLiteral(" order by ") + order.join(QLatin1Char(','));
+        m_fetchSql = sql;
+        m_fetchColumns = where;
+    }
 
     QSqlQuery *stmt = nullptr;
     try {
-        stmt = &m_database->statement(sql);
+        stmt = &m_database->statement(m_fetchSql);
     } catch (const EngineError &e) {
         throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, e.message()));
     }
@@ -332,7 +341,17 @@ void Table::masterChanged()
     checkBrowseMode();
     QVector<QVariant> values;
     DataSet *master = m_masterLink ? m_masterLink->dataSet() : nullptr;
-    const QStringList masterFields = splitNames(m_masterFields);
+    const QStringList &masterFields = m_masterFieldList;
+    if (auto *masterTable = qobject_cast<Table *>(master); masterTable && masterTable->m_stale) {
+        // The master re-reads when it is next read; this table simply follows it then. Reading
+        // the master's fields here would make it fetch records about to be narrowed anyway.
+        m_stale = true;
+        m_records.clear();
+        m_cur = -1;
+        m_eof = m_bof = true;
+        notifyDataSetChanged();
+        return;
+    }
     if (master && master->isOpen()) {
         for (const QString &f : masterFields) {
             Field *field = master->findField(f);
@@ -351,6 +370,7 @@ void Table::masterChanged()
 
 void Table::doPost(Record &buffer, bool inserting)
 {
+    m_database->leaveSharedRead(); // a write commits on its own, never with a shared read
     QSqlQuery q(m_database->connection());
     const int n = int(m_fields.size());
     if (inserting) {

@@ -38,7 +38,8 @@ void TabSheet::setTabVisible(bool on)
 {
     QTabWidget *tw = pageControl();
     const int i = tw ? tw->indexOf(this) : -1;
-    if (i >= 0)
+    // The tab widget lays itself out again on every call, even when nothing changes.
+    if (i >= 0 && tw->isTabVisible(i) != on)
         tw->setTabVisible(i, on);
 }
 
