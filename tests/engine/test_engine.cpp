@@ -6,7 +6,9 @@
 #include <QSqlDatabase>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
+#include <vector>
 
 using namespace kvt;
 
@@ -125,6 +127,18 @@ TEST_F(EngineTest, FiltersNarrowAndAddressNamesWithQuotes)
     EXPECT_EQ(ctrls->fieldByName("RctName")->asString(), "O'Brien");
     bands->setFiltered(false);
     EXPECT_EQ(walk(*bands, "RbdName"), QStringList({"Body", "Head"}));
+
+    // A detail of a master that was re-narrowed follows it once it is read.
+    ctrls->setFiltered(false);
+    bands->setFiltered(true);
+    reports->setFilter("RepName = 'Q2'");
+    reports->setFiltered(true);
+    EXPECT_TRUE(ctrls->eof()) << "Q2 has no Body band";
+    bands->setFilter("RbdName = 'Head'");
+    EXPECT_EQ(walk(*ctrls, "RctName"), QStringList({"Logo"}));
+    reports->setFiltered(false);
+    bands->setFiltered(false);
+    bands->setFilter("RbdName = 'Body'");
 
     EXPECT_THROW(bands->setFilter("Nonsense"), EngineError);
     EXPECT_THROW(bands->setFilter("NoSuchField = 'x'"), EngineError);
@@ -253,6 +267,100 @@ TEST_F(EngineTest, QueryTakesParametersFromItsDataSource)
     q.open();
     EXPECT_EQ(walk(q, "RctName"), QStringList({"O'Brien"}));
     EXPECT_TRUE(q.fieldByName("RctInclude")->asBoolean());
+}
+
+TEST_F(EngineTest, OneWayQueryStreamsForwardAndEndsItsReadAtTheEnd)
+{
+    openAll();
+    locateCategory("Quotes");
+    bands->next(); // Q1 / Head / G1
+    const QStringList sql{"select * from RepCtrl where RepName=:RepName and RctGroup=:RctGroup Order by RctSortIdx"};
+    Query q(nullptr, "OneWay");
+    q.setDatabaseName("MyDatabase");
+    q.setSessionName("MySession");
+    q.setDataSource(&dsBands);
+    q.setSql(sql);
+    q.setUniDirectional(true);
+    q.open();
+    EXPECT_THROW(q.setUniDirectional(false), EngineError);
+    ASSERT_FALSE(q.eof());
+    EXPECT_FALSE(q.isEmpty());
+    EXPECT_EQ(q.fieldByName("RctName")->asString(), "QtNo:1");
+    // Mid-way the statement still reads the store: another editor cannot write.
+    EXPECT_THROW(test::execOnStore(dir, {"update RepCat set RepCatName='X' where RepCatName='Empty'"}),
+                 std::runtime_error);
+    // Another query of the same text runs on a statement of its own.
+    Query other(nullptr, "Other");
+    other.setDatabaseName("MyDatabase");
+    other.setSessionName("MySession");
+    other.setDataSource(&dsBands);
+    other.setSql(sql);
+    other.open();
+    EXPECT_EQ(other.recordCount(), 2);
+    other.close();
+    for (const auto &op : std::vector<std::function<void()>>{[&] { q.prior(); }, [&] { q.last(); },
+                                                             [&] { q.recordCount(); }})
+        EXPECT_THROW(op(), EngineError);
+    q.next();
+    EXPECT_EQ(q.fieldByName("RctName")->asString(), "RepCompName");
+    q.next();
+    EXPECT_TRUE(q.eof());
+    EXPECT_TRUE(q.fieldByName("RctName")->isNull());
+    // Past the end the read is over.
+    EXPECT_NO_THROW(test::execOnStore(dir, {"update RepCat set RepCatName='X' where RepCatName='Empty'"}));
+    q.first(); // runs again
+    EXPECT_EQ(walk(q, "RctName"), QStringList({"QtNo:1", "RepCompName"}));
+    bands->first(); // Body / G2
+    q.refresh();
+    EXPECT_EQ(walk(q, "RctName"), QStringList({"O'Brien"}));
+    // Closing mid-way ends the read too.
+    bands->next();
+    q.first();
+    q.close();
+    EXPECT_NO_THROW(test::execOnStore(dir, {"update RepCat set RepCatName='Empty' where RepCatName='X'"}));
+}
+
+TEST_F(EngineTest, ReadScopeSharesOneReadAndLetsAPostCommitAtOnce)
+{
+    const auto otherWrites = [&] {
+        try {
+            test::execOnStore(dir, {"update RepCat set RepCatName=RepCatName where RepCatName='Empty'"});
+            return true;
+        } catch (const std::runtime_error &) {
+            return false; // the store is locked by a read of ours
+        }
+    };
+    openAll();
+    locateCategory("Quotes");
+    {
+        ReadScope outer(&conn->database);
+        {
+            ReadScope inner(&conn->database);
+            reports->refresh();
+            EXPECT_FALSE(otherWrites());
+        }
+        EXPECT_FALSE(otherWrites()) << "the inner scope ended the outer read";
+        reports->edit();
+        reports->fieldByName("RepTitle")->setAsString("Posted inside");
+        reports->post();
+        EXPECT_TRUE(otherWrites()) << "the post did not commit on its own";
+        bands->refresh(); // a read after the post is an ordinary one
+        EXPECT_TRUE(otherWrites());
+    }
+    EXPECT_TRUE(otherWrites());
+    reports->refresh();
+    EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Posted inside");
+
+    // A scope on a closed database does nothing, and a scope begun before a close leaves the
+    // reads of the reopened database alone.
+    auto early = std::make_unique<ReadScope>(&conn->database);
+    conn->database.close();
+    ReadScope closed(&conn->database);
+    cat->open();
+    ReadScope later(&conn->database);
+    cat->refresh();
+    early.reset();
+    EXPECT_FALSE(otherWrites());
 }
 
 TEST_F(EngineTest, ExecuteReportsTheSqlEnginesMessage)

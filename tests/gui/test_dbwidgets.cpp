@@ -16,6 +16,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -140,6 +141,31 @@ TEST_F(DbWidgetsTest, EditShowsTheFieldAndFollowsMoves)
     EXPECT_EQ(text.text(), QStringLiteral("R2"));
     reports->close();
     EXPECT_EQ(title.text(), QString());
+}
+
+// A control behind another tab need not follow every move, but shows the current record when shown.
+TEST_F(DbWidgetsTest, EditOnAHiddenPageCatchesUpWhenShown)
+{
+    DataSource src;
+    auto reports = openTable(QStringLiteral("Reports.DB"), src);
+    QTabWidget tabs;
+    auto *front = new DbEdit;
+    auto *behind = new DbEdit;
+    tabs.addTab(front, QStringLiteral("front"));
+    tabs.addTab(behind, QStringLiteral("behind"));
+    for (DbEdit *e : {front, behind}) {
+        e->setDataField(QStringLiteral("RepTitle"));
+        e->setDataSource(&src);
+    }
+    tabs.show();
+    reports->next();
+    EXPECT_EQ(front->text(), QStringLiteral("Title two"));
+    tabs.setCurrentIndex(1);
+    EXPECT_EQ(behind->text(), QStringLiteral("Title two"));
+    reports->next();
+    EXPECT_EQ(behind->text(), QStringLiteral("Third"));
+    tabs.setCurrentIndex(0);
+    EXPECT_EQ(front->text(), QStringLiteral("Third"));
 }
 
 // However the record is settled, the typed text reaches the store.

@@ -8,6 +8,7 @@
 #include "editor/detailpages.h"
 #include "editor/repmainfrm.h"
 #include "editor/reporttree.h"
+#include "editor/stateimages.h"
 #include "labels/gui/formsetup.h"
 #include "labels/gui/tabsheet.h"
 #include "labels/textcache.h"
@@ -284,6 +285,7 @@ TEST_F(MainWindowTest, CompanyRowsAreForcedIncludedAndTheImageFollowsTheBox)
     EXPECT_EQ(disc->stateIndex(), 5);
     w->ctrlPage->DBCheckBox1->click();
     EXPECT_EQ(disc->stateIndex(), 7);
+    EXPECT_EQ(disc->icon(0).cacheKey(), stateImage(7).cacheKey()) << "the image follows the index";
     w->TblRepCtrl->cancel();
     EXPECT_FALSE(w->TblRepCtrl->fieldByName("RctInclude")->asBoolean());
 }

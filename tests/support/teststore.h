@@ -18,24 +18,34 @@ namespace kvt::test {
 inline void runOnStore(const QString &dir, const QStringList &statements, bool withSchema)
 {
     const QString conn = QStringLiteral("teststore-") + QUuid::createUuid().toString();
+    QString failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
         db.setDatabaseName(QDir(dir).filePath(QStringLiteral("KVT3.sqlite")));
-        if (!db.open())
-            throw std::runtime_error("cannot open test store");
-        QSqlQuery q(db);
-        QStringList all;
-        if (withSchema)
-            for (const auto &t : reportdef::allTables())
-                all << t.createStatements;
-        all << statements;
-        for (const QString &s : all)
-            if (!q.exec(s))
-                throw std::runtime_error((s + QStringLiteral(": ") + q.lastError().text()).toStdString());
-        q = QSqlQuery();
+        // A locked store is reported at once, so tests can check that it is locked.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+        if (!db.open()) {
+            failure = QStringLiteral("cannot open test store");
+        } else {
+            QSqlQuery q(db);
+            QStringList all;
+            if (withSchema)
+                for (const auto &t : reportdef::allTables())
+                    all << t.createStatements;
+            all << statements;
+            for (const QString &s : all)
+                if (!q.exec(s)) {
+                    failure = s + QStringLiteral(": ") + q.lastError().text();
+                    break;
+                }
+            q = QSqlQuery();
+        }
         db.close();
     }
+    // Closed before reporting a failure: a connection left open would keep its locks.
     QSqlDatabase::removeDatabase(conn);
+    if (!failure.isEmpty())
+        throw std::runtime_error(failure.toStdString());
 }
 
 /// Creates DIR/KVT3.sqlite with all tables and runs the given statements in it.
