@@ -420,31 +420,38 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
         for (Table *t : tables)
             t->checkBrowseMode();
         ReadScope read(TblReports->database());
+        // The three reads first, one after the other, then what the window shows of them.
         TblReports->setFilter(quotedFilter(QStringLiteral("RepName"), rec->RepName));
         TblReports->setFiltered(true);
+        int bandType = 0, contentType = 0, ctrlType = 0;
+        if (rec->Level >= 2) {
+            TblRepBand->setFilter(quotedFilter(QStringLiteral("RbdName"), rec->RbdName));
+            TblRepBand->setFiltered(true);
+            contentType = TblRepBand->fieldByName(QStringLiteral("RbdContType"))->asInteger();
+            bandType = TblRepBand->fieldByName(QStringLiteral("RbdType"))->asInteger();
+        }
+        if (rec->Level >= 3) {
+            TblRepCtrl->setFilter(quotedFilter(QStringLiteral("RctName"), rec->RctName));
+            TblRepCtrl->setFiltered(true);
+            ctrlType = TblRepCtrl->fieldByName(QStringLiteral("RctType"))->asInteger();
+        }
         if (rec->Level <= 1) {
             PageControl1->setCurrentWidget(tsh_Reports);
             tsh_RepCtrl->setTabVisible(false);
             tsh_RepBand->setTabVisible(false);
         } else {
-            TblRepBand->setFilter(quotedFilter(QStringLiteral("RbdName"), rec->RbdName));
-            TblRepBand->setFiltered(true);
             tsh_RepBand->setTabVisible(true);
-            const QString suffix = reportdef::contentSuffix(TblRepBand->fieldByName(QStringLiteral("RbdContType"))->asInteger());
-            bandPage->Lbl_B->setText(
-                reportdef::bandTypeText(TblRepBand->fieldByName(QStringLiteral("RbdType"))->asInteger()) + suffix);
+            const QString suffix = reportdef::contentSuffix(contentType);
+            bandPage->Lbl_B->setText(reportdef::bandTypeText(bandType) + suffix);
             if (rec->Level == 2) {
                 PageControl1->setCurrentWidget(tsh_RepBand);
                 tsh_RepCtrl->setTabVisible(false);
             } else {
-                TblRepCtrl->setFilter(quotedFilter(QStringLiteral("RctName"), rec->RctName));
-                TblRepCtrl->setFiltered(true);
                 tsh_RepCtrl->setTabVisible(true);
                 PageControl1->setCurrentWidget(tsh_RepCtrl);
                 QString caption = RctTypeCaption;
-                const int type = TblRepCtrl->fieldByName(QStringLiteral("RctType"))->asInteger();
-                adaptControlPage(type);
-                if (type == 1)
+                adaptControlPage(ctrlType);
+                if (ctrlType == 1)
                     caption += suffix;
                 ctrlPage->RdgRctType->setTitle(caption);
                 if (ctrlPage->Ed1->text() != node->text(0))

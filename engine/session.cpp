@@ -238,6 +238,9 @@ void Database::open()
             throw EngineError(QStringLiteral("Cannot open store '%1': %2").arg(store, msg));
         }
         QSqlQuery check(db);
+        // A large category's tree and the selections in it revisit the control table's pages;
+        // 16 MiB of page cache keeps them in memory instead of SQLite's default 2 MiB.
+        check.exec(QStringLiteral("pragma cache_size = -16384"));
         if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
             const QString msg = check.lastError().text();
             check = QSqlQuery();
