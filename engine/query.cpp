@@ -178,6 +178,12 @@ void Query::doOpen()
             r.values[i] = normalised(m_fields[size_t(i)]->dataType(), q.value(i));
         m_records.push_back(std::move(r));
     }
+    if (q.lastError().isValid()) {
+        const QString msg = q.lastError().text();
+        q.finish();
+        m_records.clear();
+        throw EngineError(QStringLiteral("Query failed: %1").arg(msg));
+    }
     q.finish();
     m_cur = m_records.isEmpty() ? -1 : 0;
     m_eof = m_records.isEmpty();
@@ -192,8 +198,12 @@ bool Query::streamNext()
         return false;
     if (m_stream->next())
         return true;
+    // A failed step ends the rows too; it must not pass for the end of them.
+    const QSqlError error = m_stream->lastError();
     m_stream->finish(); // the end: the statement's read of the store ends with it
     m_stream = nullptr;
+    if (error.isValid())
+        throw EngineError(QStringLiteral("Query failed: %1").arg(error.text()));
     return false;
 }
 

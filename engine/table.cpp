@@ -312,6 +312,12 @@ void Table::doFetch()
             r.values[i] = normalised(m_fields[size_t(i)]->dataType(), q.value(i + 1));
         m_records.push_back(std::move(r));
     }
+    if (q.lastError().isValid()) { // a failed step is no end of the rows
+        const QString msg = q.lastError().text();
+        q.finish();
+        m_records.clear();
+        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, msg));
+    }
     q.finish(); // a finished statement holds no read lock
     if (!m_records.isEmpty()) {
         m_cur = 0;

@@ -320,6 +320,27 @@ TEST_F(EngineTest, OneWayQueryStreamsForwardAndEndsItsReadAtTheEnd)
     EXPECT_NO_THROW(test::execOnStore(dir, {"update RepCat set RepCatName='Empty' where RepCatName='X'"}));
 }
 
+TEST_F(EngineTest, AStepThatFailsMidWayIsAnErrorNotTheEnd)
+{
+    // The second row overflows while it is read; the first one is fine.
+    const QStringList sql{"select x, case when x = 2 then abs(-9223372036854775807 - 1) else x end as y "
+                          "from (select 1 as x union all select 2 union all select 3)"};
+    for (const bool oneWay : {false, true}) {
+        Query q(nullptr, "Failing");
+        q.setDatabaseName("MyDatabase");
+        q.setSessionName("MySession");
+        q.setSql(sql);
+        q.setUniDirectional(oneWay);
+        if (!oneWay) {
+            EXPECT_THROW(q.open(), EngineError);
+            continue;
+        }
+        q.open();
+        EXPECT_EQ(q.fields(0)->asInteger(), 1);
+        EXPECT_THROW(q.next(), EngineError);
+    }
+}
+
 TEST_F(EngineTest, ReadScopeSharesOneReadAndLetsAPostCommitAtOnce)
 {
     const auto otherWrites = [&] {
