@@ -8,7 +8,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSqlDriver>
 #include <QUuid>
+#include <sqlite3.h>
 #include <algorithm>
 
 namespace kvt {
@@ -266,6 +268,9 @@ void Database::close()
     m_tables.clear();
     m_granted.clear();
     m_statements.clear(); // before the connection goes
+    for (sqlite3_stmt *st : std::as_const(m_rawStatements))
+        sqlite3_finalize(st);
+    m_rawStatements.clear();
     m_readDepth = 0;
     m_readOwned = false;
     {
@@ -388,6 +393,28 @@ QSqlQuery &Database::statement(const QString &sql, const void *owner)
     if (!q->prepare(sql))
         throw EngineError(q->lastError().text());
     return *m_statements.insert(key, q).value();
+}
+
+sqlite3_stmt *Database::rawStatement(const QString &sql)
+{
+    auto it = m_rawStatements.find(sql);
+    if (it != m_rawStatements.end())
+        return *it;
+    const QVariant handle = connection().driver()->handle();
+    sqlite3 *db = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                      ? *static_cast<sqlite3 *const *>(handle.constData())
+                      : nullptr;
+    if (!db)
+        throw EngineError(QStringLiteral("The store has no SQLite handle"));
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare16_v3(db, sql.utf16(), int(sql.size() * sizeof(char16_t)), SQLITE_PREPARE_PERSISTENT, &st,
+                             nullptr) != SQLITE_OK) {
+        const QString msg = QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db)));
+        sqlite3_finalize(st);
+        throw EngineError(msg);
+    }
+    m_rawStatements.insert(sql, st);
+    return st;
 }
 
 void Database::releaseStatements(const void *owner)

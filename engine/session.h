@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace kvt {
 
 class DataSet;
@@ -120,6 +122,9 @@ public:
     QSqlQuery &statement(const QString &sql, const void *owner = nullptr);
     /// Drops the statements kept for owner.
     void releaseStatements(const void *owner);
+    /// A statement prepared straight on the store's SQLite handle, kept while the database is
+    /// open, for reads that need none of Qt SQL's result machinery (see Table).
+    struct sqlite3_stmt *rawStatement(const QString &sql);
 
     /// Shared reads (see ReadScope). beginRead() starts one read transaction for the reads that
     /// follow, until the matching endRead(); nested calls join it.
@@ -150,6 +155,7 @@ private:
     QHash<QString, TableInfo> m_tables;
     QStringList m_granted;
     QHash<QString, std::shared_ptr<QSqlQuery>> m_statements;
+    QHash<QString, struct sqlite3_stmt *> m_rawStatements;
     std::vector<DataSet *> m_dataSets;
     int m_readDepth = 0;
     bool m_readOwned = false;

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <sqlite3.h>
 
 namespace kvt {
 
@@ -43,6 +44,53 @@ QVariant normalised(FieldType type, const QVariant &raw)
         return raw.toByteArray();
     default:
         return raw.toString();
+    }
+}
+
+void bindValue(sqlite3_stmt *st, int index, const QVariant &v)
+{
+    if (v.isNull()) {
+        sqlite3_bind_null(st, index);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        sqlite3_bind_int(st, index, v.toBool() ? 1 : 0);
+        break;
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+        sqlite3_bind_int64(st, index, v.toLongLong());
+        break;
+    case QMetaType::Double: case QMetaType::Float:
+        sqlite3_bind_double(st, index, v.toDouble());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_bind_blob(st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        const QString t = v.toString();
+        sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+        break;
+    }
+    }
+}
+
+QVariant columnValue(sqlite3_stmt *st, int col)
+{
+    switch (sqlite3_column_type(st, col)) {
+    case SQLITE_INTEGER:
+        return qlonglong(sqlite3_column_int64(st, col));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(st, col);
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col));
+    case SQLITE_TEXT: {
+        const auto *text = static_cast<const QChar *>(sqlite3_column_text16(st, col));
+        return QString(text, sqlite3_column_bytes16(st, col) / int(sizeof(QChar)));
+    }
+    default:
+        return QVariant();
     }
 }
 
@@ -289,36 +337,35 @@ void Table::doFetch()
         m_fetchColumns = where;
     }
 
-    QSqlQuery *stmt = nullptr;
+    sqlite3_stmt *st = nullptr;
     try {
-        stmt = &m_database->statement(m_fetchSql);
+        st = m_database->rawStatement(m_fetchSql);
     } catch (const EngineError &e) {
         throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, e.message()));
     }
-    QSqlQuery &q = *stmt;
+    // Read straight from SQLite: a fetch is on the path of every selection, and Qt SQL's result
+    // caching and per-run column descriptions cost more than the read itself.
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
     for (int i = 0; i < binds.size(); ++i)
-        q.bindValue(i, binds[i]);
-    if (!q.exec()) {
-        const QString msg = q.lastError().text();
-        q.finish();
-        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, msg));
-    }
+        bindValue(st, i + 1, binds[i]);
     const int n = int(m_fields.size());
-    while (q.next()) {
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         Record r;
-        r.rowid = q.value(0).toLongLong();
+        r.rowid = sqlite3_column_int64(st, 0);
         r.values.resize(n);
         for (int i = 0; i < n; ++i)
-            r.values[i] = normalised(m_fields[size_t(i)]->dataType(), q.value(i + 1));
+            r.values[i] = normalised(m_fields[size_t(i)]->dataType(), columnValue(st, i + 1));
         m_records.push_back(std::move(r));
     }
-    if (q.lastError().isValid()) { // a failed step is no end of the rows
-        const QString msg = q.lastError().text();
-        q.finish();
+    if (rc != SQLITE_DONE) { // a failed step is no end of the rows
+        const QString msg = QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(sqlite3_db_handle(st))));
+        sqlite3_reset(st);
         m_records.clear();
         throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, msg));
     }
-    q.finish(); // a finished statement holds no read lock
+    sqlite3_reset(st); // a reset statement holds no read lock
     if (!m_records.isEmpty()) {
         m_cur = 0;
         m_eof = false;

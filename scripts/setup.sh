@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libgtest-dev libgmock-dev libbenchmark-dev
+packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
           fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
