@@ -426,16 +426,36 @@ void Database::releaseStatements(const void *owner)
         it = it.key().startsWith(prefix) ? m_statements.erase(it) : std::next(it);
 }
 
+namespace {
+
+/// Runs a statement without rows (begin, commit, rollback); false when SQLite refuses it.
+bool runRaw(sqlite3_stmt *st)
+{
+    const int rc = sqlite3_step(st);
+    sqlite3_reset(st);
+    return rc == SQLITE_DONE;
+}
+
+} // namespace
+
 bool Database::beginRead()
 {
     if (!m_open)
         return false;
-    if (m_readDepth++ > 0)
+    if (m_readDepth > 0) {
+        ++m_readDepth;
         return true;
-    // A transaction somebody else began is left to them; the reads simply join it.
-    QSqlQuery &q = statement(QStringLiteral("begin"));
-    m_readOwned = q.exec();
-    q.finish();
+    }
+    // A transaction somebody else began is left to them; the reads simply join it. Should the
+    // begin fail, the reads run each on their own, as without a scope.
+    bool owned = false;
+    try {
+        owned = runRaw(rawStatement(QStringLiteral("begin")));
+    } catch (const EngineError &) {
+        owned = false;
+    }
+    ++m_readDepth;
+    m_readOwned = owned;
     return true;
 }
 
@@ -452,16 +472,13 @@ void Database::leaveSharedRead()
     if (!m_readOwned || !m_open)
         return;
     m_readOwned = false;
-    QSqlQuery &q = statement(QStringLiteral("commit"));
-    if (!q.exec()) {
-        // Nothing was written under the shared read, so dropping it loses nothing.
-        q.finish();
-        QSqlQuery &r = statement(QStringLiteral("rollback"));
-        r.exec();
-        r.finish();
-        return;
+    // Nothing was written under the shared read, so dropping it when the commit fails loses
+    // nothing. This runs from destructors: it never throws.
+    try {
+        if (!runRaw(rawStatement(QStringLiteral("commit"))))
+            runRaw(rawStatement(QStringLiteral("rollback")));
+    } catch (const EngineError &) {
     }
-    q.finish();
 }
 
 ReadScope::ReadScope(Database *db) : m_db(db)
