@@ -55,7 +55,11 @@ DbControl::~DbControl() { delete m_showWatcher; }
 
 void DbControl::follow(bool wholeRecord, Field *f)
 {
-    auto *w = dynamic_cast<QWidget *>(this);
+    if (!m_widgetKnown) { // the cast cannot be made in the constructor, before the widget part exists
+        m_widget = dynamic_cast<QWidget *>(this);
+        m_widgetKnown = true;
+    }
+    QWidget *w = m_widget;
     if (w && !w->isVisible() && w->window()->isVisible()) {
         if (!m_showWatcher)
             m_showWatcher = new ShowWatcher(w, this);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 
+class QWidget;
+
 namespace kvt {
 
 /// Shows errors that data-aware widgets catch themselves (a bad value typed, a failed navigator action).
@@ -63,6 +65,8 @@ private:
     bool m_inStartEdit = false;
     bool m_refreshPending = false;
     ShowWatcher *m_showWatcher = nullptr;
+    QWidget *m_widget = nullptr; // this control as a widget, found on its first refresh
+    bool m_widgetKnown = false;
     // The bound field as last looked up, valid while the data set and its fields version match.
     mutable Field *m_field = nullptr;
     mutable const DataSet *m_fieldSet = nullptr;

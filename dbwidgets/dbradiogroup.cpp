@@ -73,7 +73,8 @@ void DbRadioGroup::dataChange()
     for (int i = 0; i < count(); ++i) {
         const bool on = f && !found && buttonValue(i) == value;
         found = found || on;
-        m_buttons[size_t(i)]->setChecked(on);
+        if (m_buttons[size_t(i)]->isChecked() != on) // most buttons keep their state from row to row
+            m_buttons[size_t(i)]->setChecked(on);
     }
 }
 

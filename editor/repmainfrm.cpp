@@ -132,7 +132,7 @@ void TRepMainForm::createLayout()
     btnRepEdtMenu->setGeometry(160, 2, 25, 25);
     btnRepEdtMenu->setToolTip(QStringLiteral("Pop-up menu"));
 
-    TreeView1 = new QTreeWidget(Panel1);
+    TreeView1 = new RepTreeView(Panel1);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
     TreeView1->setColumnCount(1);
@@ -386,16 +386,17 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
 {
     if (TreeBuilding)
         return;
+    // The view repaints the rows of the old and the new current node itself.
     if (leavingItem) {
         RepTreeItem *leaving = asNode(leavingItem);
         if (leaving->stateIndex() % 2 == 1)
-            leaving->setStateIndex(leaving->stateIndex() + 1);
+            leaving->setStateIndex(leaving->stateIndex() + 1, false);
     }
     if (!nodeItem)
         return;
     RepTreeItem *node = asNode(nodeItem);
     if (node->stateIndex() % 2 == 0)
-        node->setStateIndex(node->stateIndex() - 1);
+        node->setStateIndex(node->stateIndex() - 1, false);
 
     if (TvDataType *rec = node->record()) {
         // The pages follow once, after all three tables are narrowed, not after every step.

@@ -12,12 +12,41 @@ RepTreeItem::RepTreeItem(std::unique_ptr<TvDataType> record, const QString &text
     setText(0, text);
 }
 
-void RepTreeItem::setStateIndex(int index)
+void RepTreeItem::setStateIndex(int index, bool repaint)
 {
     if (index == m_stateIndex)
         return;
     m_stateIndex = index;
-    emitDataChanged();
+    if (repaint)
+        emitDataChanged();
+}
+
+QRegion RepTreeView::visualRegionForSelection(const QItemSelection &selection) const
+{
+    if (selection.isEmpty())
+        return QRegion();
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    if (!uniformRowHeights() || !top.isValid())
+        return QTreeWidget::visualRegionForSelection(selection);
+    const QRect first = visualRect(top);
+    const int rowHeight = first.height();
+    if (rowHeight <= 0)
+        return QTreeWidget::visualRegionForSelection(selection);
+    // Rows all have one height, so the rows on screen are found by position alone.
+    QRegion region;
+    const int width = viewport()->width();
+    for (int y = first.top(); y < viewport()->height(); y += rowHeight) {
+        const QModelIndex index = indexAt(QPoint(0, qMax(y, 0)));
+        if (!index.isValid())
+            break;
+        for (const QItemSelectionRange &range : selection) {
+            if (index.row() >= range.top() && index.row() <= range.bottom() && index.parent() == range.parent()) {
+                region += QRect(0, y, width, rowHeight);
+                break;
+            }
+        }
+    }
+    return region;
 }
 
 QVariant RepTreeItem::data(int column, int role) const

@@ -1,10 +1,9 @@
 #pragma once
 // The report tree: node records, tree items with their state image, and the build from the tables.
 #include <QString>
+#include <QTreeWidget>
 #include <QTreeWidgetItem>
 #include <memory>
-
-class QTreeWidget;
 
 namespace kvt {
 
@@ -26,14 +25,26 @@ public:
     RepTreeItem(std::unique_ptr<TvDataType> record, const QString &text, int stateIndex);
     TvDataType *record() const { return m_record.get(); }
     int stateIndex() const { return m_stateIndex; }
-    /// Sets the state image (0..8).
-    void setStateIndex(int index);
+    /// Sets the state image (0..8). Without a repaint when the caller knows the row repaints anyway,
+    /// as a node that becomes or stops being the current one does.
+    void setStateIndex(int index, bool repaint = true);
     /// The state image is drawn from the index, so a node holds no icon of its own.
     QVariant data(int column, int role) const override;
 
 private:
     std::unique_ptr<TvDataType> m_record;
     int m_stateIndex = 0;
+};
+
+/// The tree view of the reports. A selection change repaints the selected rows among those on
+/// screen: Qt's own view finds each selected row by a walk over every shown row before it, which in
+/// a big expanded tree costs more than all the rest of a click.
+class RepTreeView : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+
+protected:
+    QRegion visualRegionForSelection(const QItemSelection &selection) const override;
 };
 
 /// Text of a control node: RctSortIdx as "%02d. " and the field label of the name before its first

@@ -493,6 +493,11 @@ Field *DataSet::fields(int index) const
 
 Field *DataSet::findField(const QString &name) const
 {
+    // Names nearly always come spelt as the table spells them: a plain comparison finds them at
+    // a fraction of the cost of one that ignores case.
+    for (const auto &f : m_fields)
+        if (f->fieldName() == name)
+            return f.get();
     for (const auto &f : m_fields)
         if (f->fieldName().compare(name, Qt::CaseInsensitive) == 0)
             return f.get();

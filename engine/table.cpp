@@ -1,6 +1,5 @@
 #include "engine/dataset.h"
 #include "engine/session.h"
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
@@ -69,8 +68,9 @@ void bindValue(sqlite3_stmt *st, int index, const QVariant &v)
         break;
     }
     default: {
-        const QString t = v.toString();
-        sqlite3_bind_text16(st, index, t.utf16(), int(t.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+        // UTF-8, SQLite's own encoding: a UTF-16 value would be converted for every comparison.
+        const QByteArray t = v.toString().toUtf8();
+        sqlite3_bind_text(st, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
         break;
     }
     }
@@ -86,12 +86,39 @@ QVariant columnValue(sqlite3_stmt *st, int col)
     case SQLITE_BLOB:
         return QByteArray(static_cast<const char *>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col));
     case SQLITE_TEXT: {
-        const auto *text = static_cast<const QChar *>(sqlite3_column_text16(st, col));
-        return QString(text, sqlite3_column_bytes16(st, col) / int(sizeof(QChar)));
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
+        return QString::fromUtf8(text, sqlite3_column_bytes(st, col));
     }
     default:
         return QVariant();
     }
+}
+
+/// The value of a column as its field holds it. The usual cases, where the stored type is the
+/// field's own, are read directly; the rest go through the general conversion.
+QVariant fieldValue(sqlite3_stmt *st, int col, FieldType type)
+{
+    const int stored = sqlite3_column_type(st, col);
+    switch (type) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
+        if (stored == SQLITE_INTEGER)
+            return qint32(sqlite3_column_int64(st, col));
+        break;
+    case ftFloat: case ftCurrency: case ftBCD:
+        if (stored == SQLITE_FLOAT || stored == SQLITE_INTEGER)
+            return sqlite3_column_double(st, col);
+        break;
+    case ftString: case ftMemo: case ftFmtMemo:
+        if (stored == SQLITE_TEXT)
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col)),
+                                     sqlite3_column_bytes(st, col));
+        break;
+    default:
+        break;
+    }
+    if (stored == SQLITE_NULL)
+        return QVariant();
+    return normalised(type, columnValue(st, col));
 }
 
 } // namespace
@@ -163,7 +190,15 @@ void Table::setMasterFields(const QString &names)
 
 namespace {
 
+bool isAsciiSpace(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+bool isNameStart(QChar c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_'; }
+
 /// Splits "Field = 'value'" (a doubled quote standing for one); an empty text gives empty parts.
+/// Read by hand: every selection sets a filter, and a pattern match costs more than the read.
 void splitFilter(const QString &filter, QString &field, QString &value)
 {
     field.clear();
@@ -171,13 +206,46 @@ void splitFilter(const QString &filter, QString &field, QString &value)
     const QString text = filter.trimmed();
     if (text.isEmpty())
         return;
-    static const QRegularExpression re(QStringLiteral("^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*=\\s*'((?:[^']|'')*)'\\s*$"));
-    const auto m = re.match(text);
-    if (!m.hasMatch())
-        throw EngineError(QStringLiteral("Invalid filter expression: %1").arg(filter));
-    value = m.captured(2);
-    value.replace(QLatin1String("''"), QLatin1String("'"));
-    field = m.captured(1);
+    const auto invalid = [&] { return EngineError(QStringLiteral("Invalid filter expression: %1").arg(filter)); };
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    if (!isNameStart(text[i]))
+        throw invalid();
+    while (i < n && (isNameStart(text[i]) || (text[i] >= u'0' && text[i] <= u'9')))
+        ++i;
+    const qsizetype nameEnd = i;
+    while (i < n && isAsciiSpace(text[i]))
+        ++i;
+    if (i >= n || text[i] != u'=')
+        throw invalid();
+    ++i;
+    while (i < n && isAsciiSpace(text[i]))
+        ++i;
+    if (i >= n || text[i] != u'\'')
+        throw invalid();
+    ++i;
+    QString v;
+    for (;; ++i) {
+        if (i >= n)
+            throw invalid(); // no closing quote
+        if (text[i] != u'\'') {
+            v += text[i];
+            continue;
+        }
+        if (i + 1 < n && text[i + 1] == u'\'') {
+            v += u'\'';
+            ++i;
+            continue;
+        }
+        break; // the closing quote
+    }
+    ++i;
+    while (i < n && isAsciiSpace(text[i]))
+        ++i;
+    if (i != n)
+        throw invalid();
+    field = text.left(nameEnd);
+    value = std::move(v);
 }
 
 } // namespace
@@ -354,9 +422,9 @@ void Table::doFetch()
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         Record r;
         r.rowid = sqlite3_column_int64(st, 0);
-        r.values.resize(n);
+        r.values.reserve(n);
         for (int i = 0; i < n; ++i)
-            r.values[i] = normalised(m_fields[size_t(i)]->dataType(), columnValue(st, i + 1));
+            r.values.append(fieldValue(st, i + 1, m_fields[size_t(i)]->dataType()));
         m_records.push_back(std::move(r));
     }
     if (rc != SQLITE_DONE) { // a failed step is no end of the rows

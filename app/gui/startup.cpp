@@ -5,6 +5,7 @@
 #include "common/stdexception.h"
 #include "editor/boxframedlg.h"
 #include "editor/repmainfrm.h"
+#include <QFont>
 
 namespace kvt {
 
@@ -22,6 +23,12 @@ KvtApplication::KvtApplication(int &argc, char **argv) : QApplication(argc, argv
 {
     // The title is the application name; no display name is set, so window titles stay exactly as set.
     setApplicationName(applicationTitle());
+    // Text is laid out without the cosmetic shaping of simple scripts (kerning, ligatures); scripts
+    // that need shaping still get it. A selection lays out the text of every edit it fills again,
+    // and shaping was most of that.
+    QFont f = font();
+    f.setStyleStrategy(QFont::PreferNoShaping);
+    setFont(f);
 }
 
 bool KvtApplication::notify(QObject *receiver, QEvent *event)

@@ -143,6 +143,30 @@ TEST_F(EngineTest, FiltersNarrowAndAddressNamesWithQuotes)
     EXPECT_THROW(bands->setFilter("Nonsense"), EngineError);
     EXPECT_THROW(bands->setFilter("NoSuchField = 'x'"), EngineError);
     EXPECT_EQ(bands->filter(), "RbdName = 'Body'");
+
+    // How a filter text is read: spacing is free, a doubled quote is one, the value ends the text.
+    ctrls->setFiltered(true);
+    const struct {
+        const char *text;
+        const char *found; // nullptr: the text is refused
+    } cases[] = {
+        {"RctName='O''Brien'", "O'Brien"},     {" \tRctName\t =  'O''Brien'  ", "O'Brien"},
+        {"RctName = ''", ""},                  {"RctName = 'O'Brien'", nullptr},
+        {"RctName = 'O''Brien", nullptr},      {"RctName 'O''Brien'", nullptr},
+        {"RctName = 'O''Brien' x", nullptr},   {"1RctName = 'x'", nullptr},
+        {"RctName = O''Brien", nullptr},       {"RctName == 'x'", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        ctrls->setFilter("RctName = 'none'");
+        if (!c.found) {
+            EXPECT_THROW(ctrls->setFilter(QString::fromUtf8(c.text)), EngineError);
+            EXPECT_EQ(ctrls->filter(), "RctName = 'none'") << "a refused text keeps the filter";
+            continue;
+        }
+        ctrls->setFilter(QString::fromUtf8(c.text));
+        EXPECT_EQ(walk(*ctrls, "RctName"), *c.found ? QStringList({c.found}) : QStringList());
+    }
 }
 
 TEST_F(EngineTest, SettlingPostsAChangedRowWithHooksAndCancelsAnUnchangedOne)
