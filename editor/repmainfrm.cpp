@@ -484,7 +484,9 @@ void TRepMainForm::adaptControlPage(int type)
     ctrlPage->EdtRctLabelFnt->setEnabled(a.labelFnt);
     ctrlPage->EdtRctFieldFnt->setEnabled(a.fieldFnt);
     ctrlPage->RdgRctType->setReadOnly(a.locked);
-    ctrlPage->RdgRctType->setToolTip(reportdef::controlTypeDescription(type));
+    const QString hint = reportdef::controlTypeDescription(type);
+    if (ctrlPage->RdgRctType->toolTip() != hint) // setting a hint always sends an event
+        ctrlPage->RdgRctType->setToolTip(hint);
 }
 
 void TRepMainForm::PageControl1Change()

@@ -36,8 +36,14 @@ QString Field::asString() const
         return QString();
     if (m_type == ftBoolean)
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    if (isFloatType(m_type))
-        return QString::number(v.toDouble(), 'g', 15);
+    if (isFloatType(m_type)) {
+        const double d = v.toDouble();
+        // Whole numbers, the most common measures, are written as 'g' writes them, without the
+        // general conversion's cost.
+        if (d == std::trunc(d) && std::fabs(d) < 1e15)
+            return QString::number(qint64(d));
+        return QString::number(d, 'g', 15);
+    }
     if (isIntegerType(m_type))
         return QString::number(v.toLongLong());
     return v.toString();

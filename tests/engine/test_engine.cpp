@@ -195,6 +195,28 @@ TEST_F(EngineTest, SettlingPostsAChangedRowWithHooksAndCancelsAnUnchangedOne)
     EXPECT_DOUBLE_EQ(bands->fieldByName("RbdTopY")->asFloat(), 7.5);
 }
 
+TEST_F(EngineTest, FloatFieldsReadAsShortestGeneralText)
+{
+    openAll();
+    locateCategory("Quotes");
+    reports->first();
+    bands->edit();
+    Field *f = bands->fieldByName("RbdTopY");
+    const struct {
+        double value;
+        const char *text;
+    } cases[] = {
+        {10.0, "10"},       {-3.0, "-3"},     {0.0, "0"},         {-0.0, "0"},
+        {12.5, "12.5"},     {0.1 + 0.2, "0.3"}, {1e15, "1e+15"}, {123456789012345.0, "123456789012345"},
+        {-1e-5, "-1e-05"},
+    };
+    for (const auto &c : cases) {
+        f->setAsFloat(c.value);
+        EXPECT_EQ(f->asString(), c.text) << c.value;
+    }
+    bands->cancel();
+}
+
 TEST_F(EngineTest, KeySearchFindsByIndexFields)
 {
     auto msg = table("TextMsg.DB");
