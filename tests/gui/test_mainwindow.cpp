@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScreen>
+#include <QWindow>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -228,6 +230,27 @@ TEST_F(MainWindowTest, SelectionShowsTabsCaptionsAndFollowsWithTheNavigator)
 
     select(node("QuoteStd", "PageHeader", "DocNo"));
     EXPECT_EQ(w->ctrlPage->RdgRctType->title(), "Control Type") << "type 2 never gets the suffix";
+}
+
+TEST_F(MainWindowTest, SelectingRepaintsTheNodesLeftAndEntered)
+{
+    start();
+    chooseCategory("Quotes");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    // Band to control, control to control, control back to band: each time the old node loses its
+    // highlight and selected image and the new one gets them, in what the window has on screen.
+    const QList<RepTreeItem *> steps = {node("QuoteStd", "Company"), node("QuoteStd", "Company", "RepCompName"),
+                                        node("QuoteStd", "Company", "RepCompAddr:1"), node("QuoteStd", "Company")};
+    for (RepTreeItem *n : steps) {
+        select(n);
+        QCoreApplication::processEvents();
+        QWidget *vp = tree()->viewport();
+        const QRect area(vp->mapTo(w.get(), QPoint(0, 0)), vp->size());
+        const QImage onScreen =
+            w->windowHandle()->screen()->grabWindow(w->winId()).toImage().copy(area).convertToFormat(QImage::Format_RGB32);
+        const QImage drawnAnew = vp->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_TRUE(onScreen == drawnAnew) << n->text(0).toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, ControlPageAdaptsToTheControlType)
