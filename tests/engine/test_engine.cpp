@@ -217,6 +217,18 @@ TEST_F(EngineTest, FloatFieldsReadAsShortestGeneralText)
     bands->cancel();
 }
 
+TEST_F(EngineTest, TextOutsideAsciiIsReadAndMatchedWhole)
+{
+    const QString title = QString::fromUtf8("Gr\u00f6\u00dfe \u2013 \u898b\u7a4d \U0001F4C4");
+    test::execOnStore(dir, {QStringLiteral("update Reports set RepTitle='%1' where RepName='Q1'").arg(title)});
+    openAll();
+    locateCategory("Quotes");
+    reports->setFilter(QStringLiteral("RepTitle = '%1'").arg(title));
+    reports->setFiltered(true);
+    EXPECT_EQ(walk(*reports, "RepName"), QStringList({"Q1"}));
+    EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), title);
+}
+
 TEST_F(EngineTest, KeySearchFindsByIndexFields)
 {
     auto msg = table("TextMsg.DB");
