@@ -76,6 +76,11 @@ void bindValue(sqlite3_stmt *st, int index, const QVariant &v)
     }
 }
 
+QString columnText(sqlite3_stmt *st, int col)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
+}
+
 QVariant columnValue(sqlite3_stmt *st, int col)
 {
     switch (sqlite3_column_type(st, col)) {
@@ -85,10 +90,8 @@ QVariant columnValue(sqlite3_stmt *st, int col)
         return sqlite3_column_double(st, col);
     case SQLITE_BLOB:
         return QByteArray(static_cast<const char *>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col));
-    case SQLITE_TEXT: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(st, col));
-        return QString::fromUtf8(text, sqlite3_column_bytes(st, col));
-    }
+    case SQLITE_TEXT:
+        return columnText(st, col);
     default:
         return QVariant();
     }
@@ -110,8 +113,7 @@ QVariant fieldValue(sqlite3_stmt *st, int col, FieldType type)
         break;
     case ftString: case ftMemo: case ftFmtMemo:
         if (stored == SQLITE_TEXT)
-            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col)),
-                                     sqlite3_column_bytes(st, col));
+            return columnText(st, col);
         break;
     default:
         break;
