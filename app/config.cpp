@@ -6,7 +6,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringConverter>
 #include <QStringList>
 #include <optional>
 
@@ -30,10 +33,52 @@ QString withSeparator(QString dir)
     return dir;
 }
 
+// The file as the profile functions see it: UTF-8 (or the system's 8-bit text) by default, UTF-16
+// when it starts with its byte order mark. The body is held as UTF-8 either way, and a write puts
+// back the file's own encoding and mark.
+enum class IniEncoding { Utf8, Utf16LE, Utf16BE };
+
+struct IniContent {
+    IniEncoding encoding = IniEncoding::Utf8;
+    QByteArray bom;
+    QByteArray body;
+};
+
+IniContent decodeFile(const QByteArray &data)
+{
+    IniContent c;
+    const auto fromUtf16 = [&](QStringConverter::Encoding e) {
+        QStringDecoder decode(e);
+        c.bom = data.left(2);
+        c.body = QString(decode(data.mid(2))).toUtf8();
+    };
+    if (data.startsWith("\xFF\xFE")) {
+        c.encoding = IniEncoding::Utf16LE;
+        fromUtf16(QStringConverter::Utf16LE);
+    } else if (data.startsWith("\xFE\xFF")) {
+        c.encoding = IniEncoding::Utf16BE;
+        fromUtf16(QStringConverter::Utf16BE);
+    } else if (data.startsWith("\xEF\xBB\xBF")) {
+        c.bom = data.left(3);
+        c.body = data.mid(3);
+    } else {
+        c.body = data;
+    }
+    return c;
+}
+
+QByteArray encodeFile(const IniContent &c, const QByteArray &body)
+{
+    if (c.encoding == IniEncoding::Utf8)
+        return c.bom + body;
+    QStringEncoder encode(c.encoding == IniEncoding::Utf16LE ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+    return c.bom + QByteArray(encode(QString::fromUtf8(body)));
+}
+
 // One line of the file, kept byte for byte so that a write changes only the line it means to.
 struct IniLine {
-    QByteArray raw;   // without its line ending
-    QByteArray ending; // "\n", "\r\n" or empty for a last line without one
+    QByteArray raw;    // without its line ending
+    QByteArray ending; // "\n", "\r\n", "\r" or empty for a last line without one
 };
 
 std::vector<IniLine> splitLines(const QByteArray &data)
@@ -41,19 +86,14 @@ std::vector<IniLine> splitLines(const QByteArray &data)
     std::vector<IniLine> lines;
     int from = 0;
     while (from < data.size()) {
-        const int nl = data.indexOf('\n', from);
-        if (nl < 0) {
-            lines.push_back({data.mid(from), QByteArray()});
-            break;
-        }
-        QByteArray raw = data.mid(from, nl - from);
-        QByteArray ending("\n");
-        if (raw.endsWith('\r')) {
-            raw.chop(1);
-            ending = "\r\n";
-        }
-        lines.push_back({raw, ending});
-        from = nl + 1;
+        int end = from;
+        while (end < data.size() && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        int next = end;
+        if (next < data.size())
+            next += (data[next] == '\r' && next + 1 < data.size() && data[next + 1] == '\n') ? 2 : 1;
+        lines.push_back({data.mid(from, end - from), data.mid(end, next - end)});
+        from = next;
     }
     return lines;
 }
@@ -78,18 +118,55 @@ bool keyValue(const QString &text, QString &key, QString &value)
     if (isComment(text))
         return false;
     const int eq = text.indexOf(QLatin1Char('='));
-    if (eq < 0)
+    if (eq <= 0)
         return false;
     key = fldTrim(text.left(eq));
     value = fldTrim(text.mid(eq + 1));
-    return true;
+    return !key.isEmpty();
+}
+
+bool isQuote(QChar c) { return c == QLatin1Char('"') || c == QLatin1Char('\''); }
+
+// A value in matching single or double quotes loses them; the quotes keep the blanks inside.
+QString unquoted(const QString &value)
+{
+    if (value.size() >= 2 && isQuote(value.front()) && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+// The text to store so that a read gives value back: quoted when its edges are blanks or quotes.
+QString stored(const QString &value)
+{
+    if (fldTrim(value) != value || unquoted(value) != value)
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    return value;
 }
 
 bool sameName(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
-[[noreturn]] void writeFailed()
+bool hasLineBreak(const QString &text)
 {
-    throw FrameworkError(QStringLiteral("Unable to write to %1").arg(IniFilePath()));
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'));
+}
+
+[[noreturn]] void writeFailed(const QString &why = QString())
+{
+    throw FrameworkError(QStringLiteral("Unable to write to %1").arg(IniFilePath()) + why);
+}
+
+// Names and values that would read back as something else, or break the file into extra lines.
+void checkWritable(const QString &section, const QString &key, const QString &value)
+{
+    const auto refuse = [](const QString &what) { writeFailed(QStringLiteral(": ") + what); };
+    if (section.isEmpty() || hasLineBreak(section) || section.contains(QLatin1Char(']')) || fldTrim(section) != section)
+        refuse(QStringLiteral("\"%1\" cannot be a section name in it").arg(section));
+    if (key.isEmpty() || hasLineBreak(key) || key.contains(QLatin1Char('=')) || fldTrim(key) != key ||
+        key.startsWith(QLatin1Char('[')) || isComment(key))
+        refuse(QStringLiteral("\"%1\" cannot be a key name in it").arg(key));
+    if (hasLineBreak(value))
+        refuse(QStringLiteral("the value for %1 in section [%2] holds a line break, which the file cannot store")
+                   .arg(key, section));
 }
 
 } // namespace
@@ -101,10 +178,46 @@ QString ProgramDir()
     return *g_programDir;
 }
 
+QString InstallBinDir()
+{
+#ifdef KVT_INSTALL_BINDIR
+    return withSeparator(QStringLiteral(KVT_INSTALL_BINDIR));
+#else
+    return QString();
+#endif
+}
+
+bool RunsInstalled()
+{
+    const QString bin = InstallBinDir();
+    if (bin.isEmpty())
+        return false;
+    // Compared as real paths: /bin may be a link to /usr/bin.
+    const auto real = [](const QString &dir) {
+        const QString canonical = QFileInfo(dir).canonicalFilePath();
+        return withSeparator(canonical.isEmpty() ? QDir::cleanPath(dir) : canonical);
+    };
+    return real(ProgramDir()) == real(bin);
+}
+
+QString ConfigDir()
+{
+    if (RunsInstalled())
+        return withSeparator(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    return ProgramDir();
+}
+
+QString DefaultDataDir()
+{
+    if (RunsInstalled())
+        return withSeparator(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)) + QStringLiteral("DATA");
+    return ProgramDir() + QStringLiteral("DATA");
+}
+
 QString IniFilePath()
 {
     if (!g_iniFilePath)
-        g_iniFilePath = ProgramDir() + QStringLiteral("KVT3.INI");
+        g_iniFilePath = ConfigDir() + QStringLiteral("KVT3.INI");
     return *g_iniFilePath;
 }
 
@@ -131,7 +244,7 @@ QString IniReadString(const QString &section, const QString &key, const QString 
     QFile file(IniFilePath());
     if (!file.open(QIODevice::ReadOnly))
         return def;
-    const std::vector<IniLine> lines = splitLines(file.readAll());
+    const std::vector<IniLine> lines = splitLines(decodeFile(file.readAll()).body);
     file.close();
 
     bool inSection = false;
@@ -139,12 +252,13 @@ QString IniReadString(const QString &section, const QString &key, const QString 
         const QString text = lineText(l);
         QString name, value;
         if (sectionName(text, name)) {
-            // The first section of that name is the one that counts, as with the Windows functions.
+            // The first section of that name is the one that counts, as with the Windows functions;
+            // so is the first line of a key.
             if (inSection)
                 break;
             inSection = sameName(name, section);
         } else if (inSection && keyValue(text, name, value) && sameName(name, key)) {
-            return value.left(MaxValueLength);
+            return unquoted(value).left(MaxValueLength);
         }
     }
     return def;
@@ -152,6 +266,7 @@ QString IniReadString(const QString &section, const QString &key, const QString 
 
 void IniWriteString(const QString &section, const QString &key, const QString &value)
 {
+    checkWritable(section, key, value);
     const QString path = IniFilePath();
     QByteArray data;
     {
@@ -162,9 +277,20 @@ void IniWriteString(const QString &section, const QString &key, const QString &v
             data = file.readAll();
         }
     }
-    std::vector<IniLine> lines = splitLines(data);
-    const QByteArray eol = data.contains("\r\n") ? QByteArray("\r\n") : QByteArray("\n");
-    const QByteArray entry = (key + QLatin1Char('=') + value).toUtf8();
+    const IniContent content = decodeFile(data);
+    std::vector<IniLine> lines = splitLines(content.body);
+    // The user's configuration folder of an installed program may not exist yet.
+    if (RunsInstalled() && !QDir().mkpath(QFileInfo(path).absolutePath()))
+        writeFailed();
+    // New lines end as the file's first line does.
+    QByteArray eol("\n");
+    for (const IniLine &l : lines) {
+        if (!l.ending.isEmpty()) {
+            eol = l.ending;
+            break;
+        }
+    }
+    const QByteArray entry = (key + QLatin1Char('=') + stored(value)).toUtf8();
 
     int sectionAt = -1;
     int lastEntry = -1;   // last non-blank line of the section
@@ -202,9 +328,10 @@ void IniWriteString(const QString &section, const QString &key, const QString &v
         lines.push_back({entry, eol});
     }
 
-    QByteArray out;
+    QByteArray body;
     for (const IniLine &l : lines)
-        out += l.raw + l.ending;
+        body += l.raw + l.ending;
+    const QByteArray out = encodeFile(content, body);
 
     // Written beside the old file and renamed over it, so a failed write leaves the old file whole.
     QSaveFile file(path);
@@ -231,7 +358,7 @@ bool DataDirsSetup()
 
     QString dataDir = IniReadString(System, QStringLiteral("DataDir"), NoValue);
     if (dataDir == NoValue || dataDir.isEmpty()) {
-        dataDir = ProgramDir() + QStringLiteral("DATA");
+        dataDir = DefaultDataDir();
         IniWriteString(System, QStringLiteral("DataDir"), dataDir);
     }
     db.setParam(QStringLiteral("PATH"), dataDir);

@@ -5,8 +5,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
+#include <QStringConverter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace kvt;
 
@@ -59,35 +62,66 @@ TEST(Paths, DriveRoot)
         EXPECT_EQ(DriveRoot(QString::fromLatin1(c.first)), QString::fromLatin1(c.second)) << c.first;
 }
 
+QByteArray utf16(const QString &text, QStringConverter::Encoding e)
+{
+    QStringEncoder encode(e, QStringConverter::Flag::WriteBom);
+    return encode(text);
+}
+
 struct ReadCase {
-    const char *content; // null: no file
-    const char *section;
-    const char *key;
-    const char *expected;
+    const char *rule;
+    std::optional<QByteArray> content; // none: no file
+    const char *key;                   // in section "System"
+    QString expected;                  // "$$##": the default
 };
 
+// Each rule of the Windows profile functions, as DataDirsSetup meets it.
 TEST_F(IniTest, ReadRules)
 {
     const ReadCase cases[] = {
-        {nullptr, "System", "DataDir", "$$##"},
-        {"[Other]\nDataDir=x\n", "System", "DataDir", "$$##"},
-        {"[System]\nNetFileDir=x\n", "System", "DataDir", "$$##"},
-        {"[SYSTEM]\ndatadir=x\n", "System", "DataDir", "x"},
-        {"[ System ]\n  DataDir =   C:\\Data  \n", "system", "DATADIR", "C:\\Data"},
-        {"[System]\r\nDataDir=crlf\r\n", "System", "DataDir", "crlf"},
-        {"[System]\n;DataDir=comment\nDataDir=real\n", "System", "DataDir", "real"},
-        {"[System]\nDataDir=a=b\n", "System", "DataDir", "a=b"},
-        {"[System]\nDataDir=\n", "System", "DataDir", ""},
-        {"[System]\nDataDir=first\nDataDir=second\n", "System", "DataDir", "first"},
-        {"[Other]\nDataDir=x\n[System]\nNetFileDir=y\n", "System", "DataDir", "$$##"},
+        {"no file", std::nullopt, "DataDir", "$$##"},
+        {"no section", "[Other]\nDataDir=x\n", "DataDir", "$$##"},
+        {"no key", "[System]\nNetFileDir=x\n", "DataDir", "$$##"},
+        {"names without regard to case", "[SYSTEM]\ndatadir=x\n", "DATADIR", "x"},
+        {"blanks around names and values", "  [ System ]  \n \t DataDir \t=   /data/kvt \t\n", "DataDir", "/data/kvt"},
+        {"blanks inside names and values kept", "[System]\nData Dir = /my data/kvt\n", "Data Dir", "/my data/kvt"},
+        {"double quotes dropped", "[System]\nDataDir = \"/data/kvt\"\n", "DataDir", "/data/kvt"},
+        {"single quotes dropped", "[System]\nDataDir='/data/kvt'\n", "DataDir", "/data/kvt"},
+        {"quotes keep blanks inside", "[System]\nDataDir=\"  /data/kvt \"\n", "DataDir", "  /data/kvt "},
+        {"empty quotes", "[System]\nDataDir=\"\"\n", "DataDir", ""},
+        {"quotes only in pairs", "[System]\nDataDir=\"/data/kvt\n", "DataDir", "\"/data/kvt"},
+        {"mixed quotes kept", "[System]\nDataDir=\"/data/kvt'\n", "DataDir", "\"/data/kvt'"},
+        {"one quote kept", "[System]\nDataDir=\"\n", "DataDir", "\""},
+        {"inner quotes kept", "[System]\nDataDir=\"a\" and \"b\"\n", "DataDir", "a\" and \"b"},
+        {"comment line", "[System]\n;DataDir=comment\n ; DataDir=comment\nDataDir=real\n", "DataDir", "real"},
+        {"no comments after a value", "[System]\nDataDir=/data ; note\n", "DataDir", "/data ; note"},
+        {"\"#\" starts no comment", "[System]\n#DataDir=x\n", "#DataDir", "x"},
+        {"value holding \"=\"", "[System]\nDataDir=a=b\n", "DataDir", "a=b"},
+        {"empty value", "[System]\nDataDir=\n", "DataDir", ""},
+        {"line without \"=\" is no key", "[System]\nDataDir\n", "DataDir", "$$##"},
+        {"line without a key", "[System]\n=x\nDataDir=y\n", "DataDir", "y"},
+        {"first of duplicate keys", "[System]\nDataDir=first\ndatadir=second\n", "DataDir", "first"},
+        {"first of duplicate sections", "[System]\nNetFileDir=n\n[Other]\n[system]\nDataDir=second\n", "DataDir", "$$##"},
+        {"key in the first of duplicate sections", "[System]\nDataDir=first\n[System]\nDataDir=second\n", "DataDir", "first"},
+        {"keys before any section", "DataDir=x\n[System]\n", "DataDir", "$$##"},
+        {"key of another section", "[Other]\nDataDir=x\n[System]\nNetFileDir=y\n", "DataDir", "$$##"},
+        {"text after the section's bracket", "[System] old\nDataDir=x\n", "DataDir", "x"},
+        {"unclosed bracket is no section", "[Other]\n[System\nDataDir=x\n", "DataDir", "$$##"},
+        {"no final line end", "[System]\nDataDir=last", "DataDir", "last"},
+        {"CR LF line ends", "[System]\r\nDataDir=crlf\r\nNetFileDir=n\r\n", "DataDir", "crlf"},
+        {"CR line ends", "[System]\rDataDir=cr\rNetFileDir=n\r", "DataDir", "cr"},
+        {"UTF-8 text", "[System]\nDataDir=/daten/m\xc3\xbcller\n", "DataDir", QStringLiteral("/daten/m\u00fcller")},
+        {"UTF-8 byte order mark", "\xEF\xBB\xBF[System]\nDataDir=bom\n", "DataDir", "bom"},
+        {"UTF-16 LE file", utf16(QStringLiteral("[System]\r\nDataDir=/daten/m\u00fcller\r\n"), QStringConverter::Utf16LE),
+         "DataDir", QStringLiteral("/daten/m\u00fcller")},
+        {"UTF-16 BE file", utf16(QStringLiteral("[System]\nDataDir=be\n"), QStringConverter::Utf16BE), "DataDir", "be"},
     };
     for (const auto &c : cases) {
         QFile::remove(IniFilePath());
         if (c.content)
-            setIni(c.content);
-        EXPECT_EQ(IniReadString(QString::fromLatin1(c.section), QString::fromLatin1(c.key), QStringLiteral("$$##")),
-                  QString::fromLatin1(c.expected))
-            << (c.content ? c.content : "(no file)");
+            setIni(*c.content);
+        EXPECT_EQ(IniReadString(QStringLiteral("System"), QString::fromLatin1(c.key), QStringLiteral("$$##")), c.expected)
+            << c.rule;
     }
 }
 
@@ -108,10 +142,18 @@ TEST_F(IniTest, WriteChangesOnlyItsKey)
         {nullptr, "[System]\nDataDir=v\n"},
         {"", "[System]\nDataDir=v\n"},
         {"; comment\n[Other]\nA=1", "; comment\n[Other]\nA=1\n[System]\nDataDir=v\n"},
+        {"[System]\nNetFileDir=n", "[System]\nNetFileDir=n\nDataDir=v\n"},
         {"[system]\n  datadir = old \nNetFileDir=n\n", "[system]\nDataDir=v\nNetFileDir=n\n"},
         {"[System]\nNetFileDir=n\n\n[Other]\nB=2\n", "[System]\nNetFileDir=n\nDataDir=v\n\n[Other]\nB=2\n"},
         {"[System]\r\n;keep\r\nNetFileDir=n\r\n", "[System]\r\n;keep\r\nNetFileDir=n\r\nDataDir=v\r\n"},
+        {"[Other]\r\nA=1", "[Other]\r\nA=1\r\n[System]\r\nDataDir=v\r\n"},
+        {"[System]\rNetFileDir=n\r", "[System]\rNetFileDir=n\rDataDir=v\r"},
         {"[Other]\nDataDir=o\n[System]\nDataDir=s\n", "[Other]\nDataDir=o\n[System]\nDataDir=v\n"},
+        {"[System]\nDataDir=first\nDataDir=second\n", "[System]\nDataDir=v\nDataDir=second\n"},
+        {"[System]\nA=1\n[System]\nDataDir=second\n", "[System]\nA=1\nDataDir=v\n[System]\nDataDir=second\n"},
+        {"[System]\nDataDir\n", "[System]\nDataDir\nDataDir=v\n"},
+        {"\xEF\xBB\xBF[System]\nDataDir=old\n", "\xEF\xBB\xBF[System]\nDataDir=v\n"},
+        {"[System]\nDataDir=x\n[Other]\nA=\xe9t\xe9\n", "[System]\nDataDir=v\n[Other]\nA=\xe9t\xe9\n"},
     };
     for (const auto &c : cases) {
         QFile::remove(IniFilePath());
@@ -122,6 +164,71 @@ TEST_F(IniTest, WriteChangesOnlyItsKey)
         EXPECT_EQ(IniReadString(QStringLiteral("System"), QStringLiteral("DataDir"), QString()), QStringLiteral("v"));
     }
     EXPECT_EQ(QDir(prog.path()).entryList(QDir::Files), QStringList{QStringLiteral("KVT3.INI")});
+}
+
+TEST_F(IniTest, WriteKeepsUtf16)
+{
+    for (const auto e : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        setIni(utf16(QStringLiteral("[System]\r\nDataDir=/alt\r\n[\u00c4]\r\nA=\u00fc\r\n"), e));
+        IniWriteString(QStringLiteral("System"), QStringLiteral("DataDir"), QStringLiteral("/neu/\u00fc"));
+        EXPECT_EQ(ini(), utf16(QStringLiteral("[System]\r\nDataDir=/neu/\u00fc\r\n[\u00c4]\r\nA=\u00fc\r\n"), e));
+    }
+}
+
+// A value comes back from the file as it was written, whatever its ends hold.
+TEST_F(IniTest, WrittenValueReadsBackTheSame)
+{
+    const std::pair<QString, const char *> cases[] = {
+        {QStringLiteral("/data/kvt"), "DataDir=/data/kvt"},
+        {QStringLiteral(""), "DataDir="},
+        {QStringLiteral(" /data/kvt "), "DataDir=\" /data/kvt \""},
+        {QStringLiteral("\t/data"), "DataDir=\"\t/data\""},
+        {QStringLiteral("\"/data/kvt\""), "DataDir=\"\"/data/kvt\"\""},
+        {QStringLiteral("'x'"), "DataDir=\"'x'\""},
+        {QStringLiteral("\"/data"), "DataDir=\"/data"},
+        {QStringLiteral("a=b ; c"), "DataDir=a=b ; c"},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(IniFilePath());
+        IniWriteString(QStringLiteral("System"), QStringLiteral("DataDir"), c.first);
+        EXPECT_EQ(ini(), QByteArray("[System]\n") + c.second + "\n") << c.first.toStdString();
+        EXPECT_EQ(IniReadString(QStringLiteral("System"), QStringLiteral("DataDir"), QStringLiteral("$$##")), c.first);
+    }
+}
+
+// What would put extra lines into the file, or a name that reads back as another, is refused and the
+// file stays as it was.
+TEST_F(IniTest, WriteRefusesLineBreaksAndBadNames)
+{
+    const QString path = IniFilePath();
+    const struct {
+        QString section, key, value, reason;
+    } cases[] = {
+        {QStringLiteral("System"), QStringLiteral("DataDir"), QStringLiteral("/data\n[Other]"),
+         QStringLiteral("the value for DataDir in section [System] holds a line break, which the file cannot store")},
+        {QStringLiteral("System"), QStringLiteral("DataDir"), QStringLiteral("/data\r"),
+         QStringLiteral("the value for DataDir in section [System] holds a line break, which the file cannot store")},
+        {QStringLiteral("System"), QStringLiteral("Data\nDir"), QStringLiteral("v"), QStringLiteral("\"Data\nDir\" cannot be a key name in it")},
+        {QStringLiteral("System"), QStringLiteral("A=B"), QStringLiteral("v"), QStringLiteral("\"A=B\" cannot be a key name in it")},
+        {QStringLiteral("System"), QStringLiteral(";A"), QStringLiteral("v"), QStringLiteral("\";A\" cannot be a key name in it")},
+        {QStringLiteral("System"), QStringLiteral("[A]"), QStringLiteral("v"), QStringLiteral("\"[A]\" cannot be a key name in it")},
+        {QStringLiteral("System"), QStringLiteral(" A"), QStringLiteral("v"), QStringLiteral("\" A\" cannot be a key name in it")},
+        {QStringLiteral("System"), QString(), QStringLiteral("v"), QStringLiteral("\"\" cannot be a key name in it")},
+        {QStringLiteral("Sys]tem"), QStringLiteral("A"), QStringLiteral("v"), QStringLiteral("\"Sys]tem\" cannot be a section name in it")},
+        {QStringLiteral("Sys\r\ntem"), QStringLiteral("A"), QStringLiteral("v"), QStringLiteral("\"Sys\r\ntem\" cannot be a section name in it")},
+        {QString(), QStringLiteral("A"), QStringLiteral("v"), QStringLiteral("\"\" cannot be a section name in it")},
+    };
+    const QByteArray before("[System]\nDataDir=old\n");
+    for (const auto &c : cases) {
+        setIni(before);
+        try {
+            IniWriteString(c.section, c.key, c.value);
+            ADD_FAILURE() << "no exception for " << c.reason.toStdString();
+        } catch (const FrameworkError &e) {
+            EXPECT_EQ(e.message(), QStringLiteral("Unable to write to ") + path + QStringLiteral(": ") + c.reason);
+        }
+        EXPECT_EQ(ini(), before);
+    }
 }
 
 TEST_F(IniTest, FailedWriteRaises)
@@ -138,6 +245,69 @@ TEST_F(IniTest, FailedWriteRaises)
     }
     EXPECT_EQ(IniReadString(QStringLiteral("System"), QStringLiteral("DataDir"), QStringLiteral("d")),
               QStringLiteral("d"));
+}
+
+// Test mode keeps the user's real configuration and data folders out of reach.
+class InstalledTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QDir(config).removeRecursively();
+        QDir(data).removeRecursively();
+        ASSERT_TRUE(build.isValid());
+        ASSERT_FALSE(InstallBinDir().isEmpty());
+    }
+    void TearDown() override
+    {
+        setProgramDirForTesting(QString());
+        QDir(config).removeRecursively();
+        QDir(data).removeRecursively();
+        QStandardPaths::setTestModeEnabled(false);
+    }
+    QString config, data;
+    QTemporaryDir build;
+};
+
+TEST_F(InstalledTest, IniLivesInTheConfigurationFolderOnlyWhenInstalled)
+{
+    const QString bin = InstallBinDir();
+    const struct {
+        QString programDir;
+        bool installed;
+    } cases[] = {
+        {bin, true},
+        {bin + QStringLiteral("../") + QDir(bin).dirName(), true},
+        {bin + QStringLiteral("sub"), false},
+        {build.path(), false},
+    };
+    for (const auto &c : cases) {
+        setProgramDirForTesting(c.programDir);
+        EXPECT_EQ(RunsInstalled(), c.installed) << c.programDir.toStdString();
+        EXPECT_EQ(IniFilePath(), c.installed ? config + QStringLiteral("/KVT3.INI") : ProgramDir() + QStringLiteral("KVT3.INI"));
+        EXPECT_EQ(DefaultDataDir(), c.installed ? data + QStringLiteral("/DATA") : ProgramDir() + QStringLiteral("DATA"));
+    }
+}
+
+TEST_F(InstalledTest, FirstStartWritesTheIniIntoANewConfigurationFolder)
+{
+    setProgramDirForTesting(InstallBinDir());
+    ASSERT_FALSE(QFile::exists(config));
+    TDM1 dm;
+    DM1 = &dm;
+    test::MessageRecorder rec;
+    QDir().mkpath(DefaultDataDir());
+    writeAll(QDir(DefaultDataDir()).filePath(QString::fromLatin1(Database::StoreFileName)), QByteArray());
+    EXPECT_TRUE(DataDirsSetup());
+    DM1 = nullptr;
+    EXPECT_TRUE(rec.boxes.isEmpty()) << rec.texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(readAll(config + QStringLiteral("/KVT3.INI")),
+              (QStringLiteral("[System]\nDataDir=") + data + QStringLiteral("/DATA\nNetFileDir=/\nPrivateDir=") + TempDir() +
+               QStringLiteral("\n"))
+                  .toUtf8());
+    EXPECT_EQ(dm.Database1.param(QStringLiteral("PATH")), data + QStringLiteral("/DATA"));
 }
 
 class DataDirsTest : public IniTest {
