@@ -4,12 +4,20 @@
 #include <QStringList>
 #include <cstdio>
 
+static void printUsage(std::FILE *to)
+{
+    std::fprintf(to, "usage: kvt-datadir create DIR [--demo] [--generate R,B,C] [--protect]\n"
+                     "       kvt-datadir --help | --version\n"
+                     "  --demo          fill demo categories, reports, bands, controls and texts\n"
+                     "  --generate R,B,C add a category \"Bench\" of R reports x B bands x C controls\n"
+                     "  --protect       protect the tables with the editor's built-in password\n"
+                     "  --help, -h      print this text\n"
+                     "  --version       print the version\n");
+}
+
 static int usage()
 {
-    std::fprintf(stderr, "usage: kvt-datadir create DIR [--demo] [--generate R,B,C] [--protect]\n"
-                         "  --demo          fill demo categories, reports, bands, controls and texts\n"
-                         "  --generate R,B,C add a category \"Bench\" of R reports x B bands x C controls\n"
-                         "  --protect       protect the tables with the editor's built-in password\n");
+    printUsage(stderr);
     return 1;
 }
 
@@ -17,6 +25,14 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (args.size() == 1 && args[0] == QLatin1String("--version")) {
+        std::printf("kvt-datadir %s\n", KVT_VERSION);
+        return 0;
+    }
     if (args.size() < 2 || args[0] != QLatin1String("create"))
         return usage();
     const QString dir = args[1];
