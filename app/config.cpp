@@ -33,9 +33,9 @@ QString withSeparator(QString dir)
     return dir;
 }
 
-// The file as the profile functions see it: UTF-8 (or the system's 8-bit text) by default, UTF-16
-// when it starts with its byte order mark. The body is held as UTF-8 either way, and a write puts
-// back the file's own encoding and mark.
+// The file as the profile functions see it: UTF-8 by default (bytes that are not UTF-8 stay as they
+// are on a write), UTF-16 when it starts with its byte order mark. The body is held as UTF-8 either
+// way, and a write puts back the file's own encoding and mark.
 enum class IniEncoding { Utf8, Utf16LE, Utf16BE };
 
 struct IniContent {
