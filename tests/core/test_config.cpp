@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <optional>
+#include <tuple>
+#include <vector>
 
 using namespace kvt;
 
@@ -247,28 +249,37 @@ TEST_F(IniTest, FailedWriteRaises)
               QStringLiteral("d"));
 }
 
-// Test mode keeps the user's real configuration and data folders out of reach.
+// The user's configuration and data folders point into a temporary folder of this test's own, so
+// the real ones stay untouched and tests running side by side do not meet.
 class InstalledTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        QStandardPaths::setTestModeEnabled(true);
-        config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-        data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        QDir(config).removeRecursively();
-        QDir(data).removeRecursively();
+        ASSERT_TRUE(home.isValid());
         ASSERT_TRUE(build.isValid());
         ASSERT_FALSE(InstallBinDir().isEmpty());
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
+            saved.emplace_back(name, qgetenv(name), qEnvironmentVariableIsSet(name));
+            qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
+        }
+        config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        ASSERT_TRUE(config.startsWith(home.path()));
+        ASSERT_TRUE(data.startsWith(home.path()));
     }
     void TearDown() override
     {
         setProgramDirForTesting(QString());
-        QDir(config).removeRecursively();
-        QDir(data).removeRecursively();
-        QStandardPaths::setTestModeEnabled(false);
+        for (const auto &[name, value, wasSet] : saved) {
+            if (wasSet)
+                qputenv(name, value);
+            else
+                qunsetenv(name);
+        }
     }
     QString config, data;
-    QTemporaryDir build;
+    QTemporaryDir home, build;
+    std::vector<std::tuple<const char *, QByteArray, bool>> saved;
 };
 
 TEST_F(InstalledTest, IniLivesInTheConfigurationFolderOnlyWhenInstalled)
