@@ -66,11 +66,11 @@ config="$HOME/.config/KVT Report Editor"
 data="$HOME/.local/share/KVT Report Editor/DATA"
 
 check "programs in /usr/bin" test -x /usr/bin/kvt-report-editor -a -x /usr/bin/kvt-datadir
-check "kvt-datadir --version" bash -c 'kvt-datadir --version | grep -q "^kvt-datadir [0-9]"'
-check "kvt-datadir --help" bash -c 'kvt-datadir --help | grep -q "^usage: kvt-datadir create"'
-check "kvt-datadir create" kvt-datadir create "$data" --demo --protect
+check "kvt-datadir --version" bash -c '/usr/bin/kvt-datadir --version | grep -q "^kvt-datadir [0-9]"'
+check "kvt-datadir --help" bash -c '/usr/bin/kvt-datadir --help | grep -q "^usage: kvt-datadir create"'
+check "kvt-datadir create" /usr/bin/kvt-datadir create "$data" --demo --protect
 rc=0
-QT_QPA_PLATFORM=offscreen KVT_AUTOCLOSE_MS=1500 kvt-report-editor 2>"$home/editor.err" || rc=$?
+QT_QPA_PLATFORM=offscreen KVT_AUTOCLOSE_MS=1500 /usr/bin/kvt-report-editor 2>"$home/editor.err" || rc=$?
 check "editor ends with exit code 0 (got $rc)" test "$rc" -eq 0
 check "editor shows no message" bash -c '! grep -qE "^\[(Error Message|KVT Report Editor)\]" "$0"' "$home/editor.err"
 [ "$rc" -eq 0 ] && ! grep -qE "^\[(Error Message|KVT Report Editor)\]" "$home/editor.err" || cat "$home/editor.err"
@@ -88,7 +88,7 @@ done
 
 DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get remove --purge -y -qq kvt-report-editor >/dev/null
 installed=0
-check "package removed" test ! -e /usr/bin/kvt-report-editor
+check "package removed" test ! -e /usr/bin/kvt-report-editor -a ! -e /usr/share/applications/kvt-report-editor.desktop
 
 echo "package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
