@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian package into build-deb/, installs it with apt-get as a user would, runs both
+# Builds the Debian package from build/, installs it with apt-get as a user would, runs both
 # installed programs, checks where the editor put KVT3.INI, and removes the package again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,8 +7,9 @@ cd "$(dirname "$0")/.."
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
 
-# The build's own packages, then what making and checking a package needs.
-bash scripts/setup.sh kvt-report-editor kvt-datadir
+# The build's own packages and the build itself (up to date after the test run), then what making
+# and checking a package needs.
+bash scripts/setup.sh
 packages=(dpkg-dev file desktop-file-utils appstream man-db)
 missing=()
 for p in "${packages[@]}"; do
@@ -21,15 +22,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 echo "Building the Debian package…"
-if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; then
-  export CMAKE_CXX_COMPILER_LAUNCHER=ccache
-fi
-rm -f build-deb/kvt-report-editor_*.deb
-cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
-      -DKVT_BUILD_TESTS=OFF -DKVT_BUILD_BENCH=OFF >/dev/null
-cmake --build build-deb -j"$(nproc)"
-(cd build-deb && cpack -G DEB >/dev/null)
-deb=$(ls "$PWD"/build-deb/kvt-report-editor_*.deb)
+rm -f build/kvt-report-editor_*.deb
+(cd build && cpack -G DEB >/dev/null)
+deb=$(ls "$PWD"/build/kvt-report-editor_*.deb)
 echo "Package: $deb"
 dpkg-deb --field "$deb" Depends
 
