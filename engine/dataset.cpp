@@ -206,7 +206,7 @@ QString Field::storedDescription() const
     return QString();
 }
 
-QString Field::unreadableMessage() const
+QString Field::unreadableMessage(const QString &caption) const
 {
     const StoredValue *v = m_owner->storedValue(m_index);
     if (!v || v->readable)
@@ -226,8 +226,9 @@ QString Field::unreadableMessage() const
     if (auto *t = qobject_cast<const Table *>(m_owner))
         table = t->tableName();
     QString where = QStringLiteral("Table '%1', %2, column '%3'").arg(table, m_owner->recordDescription(), m_name);
-    if (displayLabel() != m_name)
-        where += QStringLiteral(" ('%1')").arg(displayLabel());
+    const QString label = caption.isEmpty() ? displayLabel() : caption;
+    if (label != m_name)
+        where += QStringLiteral(" ('%1')").arg(label);
     const QString shown = m_type == ftString || m_type == ftMemo || m_type == ftFmtMemo
                               ? QStringLiteral("shown as far as it can be read")
                               : QStringLiteral("shown empty");

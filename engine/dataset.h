@@ -68,9 +68,9 @@ public:
     bool holdsUnreadableValue() const;
     /// What the store holds for the current record, described for a message ("the text 'abc'").
     QString storedDescription() const;
-    /// The message naming an unreadable value: table, row, field and what is stored; empty when the
-    /// current value is readable.
-    QString unreadableMessage() const;
+    /// The message naming an unreadable value: table, row, field (also by caption, when given) and
+    /// what is stored; empty when the current value is readable.
+    QString unreadableMessage(const QString &caption = QString()) const;
 
     /// Raw value of the current record (null when empty).
     QVariant value() const;
