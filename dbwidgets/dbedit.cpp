@@ -35,16 +35,25 @@ void DbEdit::stateChange() { applyReadOnly(); }
 
 void DbEdit::setReadOnly(bool on)
 {
-    m_readOnlySet = on;
-    applyReadOnly();
+    if (m_lockedByData)
+        m_readOnlyBefore = on;
+    else
+        QLineEdit::setReadOnly(on);
 }
 
 void DbEdit::applyReadOnly()
 {
     DataSet *ds = dataSet();
-    const bool locked = m_readOnlySet || (ds && ds->isOpen() && !ds->canModify() && field());
-    if (isReadOnly() != locked)
-        QLineEdit::setReadOnly(locked);
+    const bool lock = ds && ds->isOpen() && !ds->canModify() && field();
+    if (lock == m_lockedByData)
+        return;
+    m_lockedByData = lock;
+    if (lock) {
+        m_readOnlyBefore = isReadOnly();
+        QLineEdit::setReadOnly(true);
+    } else {
+        QLineEdit::setReadOnly(m_readOnlyBefore);
+    }
 }
 
 QString DbEdit::caption() const

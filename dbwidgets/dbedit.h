@@ -18,7 +18,7 @@ public:
     explicit DbEdit(QWidget *parent = nullptr);
 
     /// Read-only as set; the edit is also read-only while its data set cannot be modified.
-    bool readOnly() const override { return m_readOnlySet; }
+    bool readOnly() const override { return m_lockedByData ? m_readOnlyBefore : isReadOnly(); }
     void setReadOnly(bool on) override;
     /// The caption the user sees for the edit: its label's text, else its accessible name or hint.
     QString caption() const;
@@ -48,7 +48,8 @@ private:
 
     bool m_modified = false;
     bool m_pressed = false;
-    bool m_readOnlySet = false;
+    bool m_lockedByData = false;  // read-only because the data set cannot be modified
+    bool m_readOnlyBefore = false; // and what it was before
     QString m_unreadableShown; // the message last given for a value that cannot be shown
 };
 
