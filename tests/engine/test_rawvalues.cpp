@@ -157,6 +157,13 @@ TEST_F(RawValuesTest, DecimalNumbersTakeNoGroupSeparators)
         }
         t.cancel();
     }
+    // Whole numbers take no separators either.
+    QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+    t.edit();
+    for (const char *text : {"1,000", "1.000", "1 000"})
+        EXPECT_THROW(t.fieldByName(QStringLiteral("RctBox"))->setAsString(QString::fromLatin1(text)), EngineError)
+            << text;
+    t.cancel();
 }
 
 // ------------------------------------------------------------------ values a field cannot hold
@@ -324,6 +331,26 @@ TEST_F(RawValuesTest, DamageFoundInAWriteStopsTheWritesThatFollow)
     EXPECT_THROW(q.execSql(), EngineError);
     conn.reset();
     EXPECT_EQ(fileHash(store), after) << "a write went on after the damage was found";
+}
+
+TEST_F(RawValuesTest, StoreThatIsNoDatabaseIsReportedDamagedAtOpen)
+{
+    const QString store = dir + QStringLiteral("/KVT3.sqlite");
+    {
+        QFile f(store);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.write(QByteArray(100, 'x')); // the header
+    }
+    const QByteArray before = fileHash(store);
+    try {
+        conn->database.open();
+        ADD_FAILURE() << "a store without its header opened";
+    } catch (const EngineError &e) {
+        for (const QString &part : {store, QStringLiteral("damaged"), QStringLiteral("backup")})
+            EXPECT_TRUE(e.message().contains(part)) << qPrintable(e.message()) << " lacks " << qPrintable(part);
+    }
+    EXPECT_FALSE(conn->database.isOpen());
+    EXPECT_EQ(fileHash(store), before);
 }
 
 TEST_F(RawValuesTest, ZeroLengthStoreIsReportedAsEmpty)
