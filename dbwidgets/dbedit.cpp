@@ -1,6 +1,9 @@
 #include "dbwidgets/dbedit.h"
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QTimer>
+#include <algorithm>
 
 namespace kvt {
 
@@ -14,14 +17,83 @@ void DbEdit::dataChange()
     if (inStartEdit())
         return;
     Field *f = field();
-    const int maxLen = f && f->dataType() == ftString && f->size() > 0 ? f->size() : 32767;
+    // The edit never cuts what it shows: a stored text longer than the field's size is shown whole,
+    // and a typed text too long for the field is refused when it is written, with a message.
+    const QString text = f ? f->asString() : QString();
+    const int maxLen = std::max(32767, int(text.size()));
     if (maxLength() != maxLen)
         setMaxLength(maxLen);
     // Re-setting an equal text would lay it out again for nothing (selections refresh many edits).
-    const QString text = f ? f->asString() : QString();
     if (text != this->text() || m_modified)
         setText(text);
     m_modified = false;
+    noteUnreadable(f);
+    applyReadOnly();
+}
+
+void DbEdit::stateChange() { applyReadOnly(); }
+
+void DbEdit::setReadOnly(bool on)
+{
+    if (m_lockedByData)
+        m_readOnlyBefore = on;
+    else
+        QLineEdit::setReadOnly(on);
+}
+
+void DbEdit::applyReadOnly()
+{
+    DataSet *ds = dataSet();
+    const bool lock = ds && ds->isOpen() && !ds->canModify() && field();
+    if (lock == m_lockedByData)
+        return;
+    m_lockedByData = lock;
+    if (lock) {
+        m_readOnlyBefore = isReadOnly();
+        QLineEdit::setReadOnly(true);
+    } else {
+        QLineEdit::setReadOnly(m_readOnlyBefore);
+    }
+}
+
+QString DbEdit::caption() const
+{
+    if (QWidget *top = window())
+        for (const QLabel *l : top->findChildren<QLabel *>())
+            if (l->buddy() == this && !l->text().trimmed().isEmpty()) {
+                QString text = l->text();
+                // "&&" stands for "&"; a single "&" marks the mnemonic.
+                text.replace(QLatin1String("&&"), QString(QChar(0xfffe)));
+                text.remove(QLatin1Char('&'));
+                text.replace(QChar(0xfffe), QLatin1Char('&'));
+                text = text.trimmed();
+                if (text.endsWith(QLatin1Char(':')))
+                    text.chop(1);
+                return text.trimmed();
+            }
+    if (!accessibleName().isEmpty())
+        return accessibleName();
+    if (!toolTip().isEmpty())
+        return toolTip();
+    Field *f = field();
+    return f ? f->fieldName() : dataField();
+}
+
+void DbEdit::noteUnreadable(Field *f)
+{
+    if (!f || !f->holdsUnreadableValue()) {
+        m_unreadableShown.clear();
+        if (!placeholderText().isEmpty())
+            setPlaceholderText(QString());
+        return;
+    }
+    const QString message = f->unreadableMessage(caption());
+    setPlaceholderText(QStringLiteral("(stored value cannot be shown)"));
+    if (message == m_unreadableShown)
+        return;
+    m_unreadableShown = message;
+    // Told once the record is on screen, not in the middle of the move that brought it.
+    QTimer::singleShot(0, this, [message] { reportDbError(EngineError(message)); });
 }
 
 void DbEdit::onTextEdited()
@@ -42,6 +114,9 @@ void DbEdit::writePending()
     if (!m_modified)
         return;
     const QString typed = text();
+    // A text too long for the field is refused by it, naming the field as the user knows it.
+    if (Field *f = field(); f && f->dataType() == ftString && f->size() > 0 && typed.size() > f->size())
+        f->setDisplayLabel(caption());
     writeFieldText(typed);
     m_modified = false;
 }

@@ -9,13 +9,19 @@ namespace kvt {
 /// field on Enter, when the edit loses focus and before a post, so a post or a move never loses it.
 /// Escape brings back the field's value. A value the field refuses is reported through the error hook and
 /// stays in the edit for correction; before a post the refusal propagates, so the post fails.
+/// The whole stored text is shown, also one longer than the field's size (the field refuses a longer
+/// text only when it is new). A stored value the field cannot show is reported once each time its
+/// record is shown. While the data set cannot be modified (a damaged store) the edit is read-only.
 class DbEdit : public QLineEdit, public DbControl {
     Q_OBJECT
 public:
     explicit DbEdit(QWidget *parent = nullptr);
 
-    bool readOnly() const override { return isReadOnly(); }
-    void setReadOnly(bool on) override { QLineEdit::setReadOnly(on); }
+    /// Read-only as set; the edit is also read-only while its data set cannot be modified.
+    bool readOnly() const override { return m_lockedByData ? m_readOnlyBefore : isReadOnly(); }
+    void setReadOnly(bool on) override;
+    /// The caption the user sees for the edit: its label's text, else its accessible name or hint.
+    QString caption() const;
     /// True while typed text has not yet been written to the field.
     bool isModified() const { return m_modified; }
     /// Writes pending text; false (after reporting) when the field refuses it.
@@ -27,6 +33,7 @@ signals:
 
 protected:
     void dataChange() override;
+    void stateChange() override;
     void updateData() override;
     void focusOutEvent(QFocusEvent *e) override;
     void keyPressEvent(QKeyEvent *e) override;
@@ -36,9 +43,14 @@ protected:
 private:
     void onTextEdited();
     void writePending();
+    void applyReadOnly();
+    void noteUnreadable(Field *f);
 
     bool m_modified = false;
     bool m_pressed = false;
+    bool m_lockedByData = false;  // read-only because the data set cannot be modified
+    bool m_readOnlyBefore = false; // and what it was before
+    QString m_unreadableShown; // the message last given for a value that cannot be shown
 };
 
 /// Data-aware edit for dates; the text is passed to the field as typed.

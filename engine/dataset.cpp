@@ -1,6 +1,7 @@
 #include "engine/dataset.h"
 #include "engine/session.h"
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -63,7 +64,7 @@ qint32 Field::asInteger() const
         bool ok = false;
         const int i = s.toInt(&ok);
         if (!ok)
-            throw EngineError(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(s, m_name));
+            throw EngineError(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(s, displayLabel()));
         return i;
     }
     return qint32(v.toLongLong());
@@ -78,10 +79,10 @@ double Field::asFloat() const
         const QString s = v.toString().trimmed();
         if (s.isEmpty())
             return 0.0;
-        bool ok = false;
-        const double d = QLocale::c().toDouble(s, &ok);
-        if (!ok)
-            throw EngineError(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(s, m_name));
+        double d = 0.0;
+        if (!parseDecimal(s, d))
+            throw EngineError(
+                QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(s, displayLabel()));
         return d;
     }
     return v.toDouble();
@@ -105,27 +106,29 @@ bool Field::asBoolean() const
 QVariant Field::convertText(const QString &text) const
 {
     if (m_type == ftString || m_type == ftMemo || m_type == ftFmtMemo) {
-        if (m_size > 0 && m_type == ftString && text.size() > m_size)
-            throw EngineError(QStringLiteral("Value '%1' is too long for field '%2' (at most %3 characters)")
-                                  .arg(text, m_name)
-                                  .arg(m_size));
+        if (m_size > 0 && m_type == ftString && text.size() > m_size && !holdsText(text))
+            throw EngineError(QStringLiteral("'%1' takes at most %2 characters; the text entered, '%3', has %4. "
+                                             "Shorten it to %2 characters")
+                                  .arg(displayLabel(), QString::number(m_size),
+                                       text.size() > 40 ? text.left(37) + QStringLiteral("...") : text,
+                                       QString::number(text.size())));
         return text.isEmpty() ? QVariant() : QVariant(text);
     }
     const QString s = text.trimmed();
     if (s.isEmpty())
         return QVariant();
     if (isFloatType(m_type)) {
-        bool ok = false;
-        const double d = QLocale::c().toDouble(s, &ok);
-        if (!ok || !std::isfinite(d))
-            throw EngineError(QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(s, m_name));
+        double d = 0.0;
+        if (!parseDecimal(s, d))
+            throw EngineError(
+                QStringLiteral("'%1' is not a valid floating point value for field '%2'").arg(s, displayLabel()));
         return d;
     }
     if (isIntegerType(m_type)) {
         bool ok = false;
         const qlonglong i = s.toLongLong(&ok);
         if (!ok || i < std::numeric_limits<qint32>::min() || i > std::numeric_limits<qint32>::max())
-            throw EngineError(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(s, m_name));
+            throw EngineError(QStringLiteral("'%1' is not a valid integer value for field '%2'").arg(s, displayLabel()));
         return qint32(i);
     }
     if (m_type == ftBoolean) {
@@ -137,9 +140,158 @@ QVariant Field::convertText(const QString &text) const
         for (const char *n : no)
             if (s.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
                 return false;
-        throw EngineError(QStringLiteral("'%1' is not a valid boolean value for field '%2'").arg(s, m_name));
+        throw EngineError(QStringLiteral("'%1' is not a valid boolean value for field '%2'").arg(s, displayLabel()));
     }
     return text;
+}
+
+bool Field::holdsText(const QString &text) const
+{
+    const QVariant now = value();
+    if (now.typeId() == QMetaType::QString && now.toString() == text)
+        return true;
+    const QVariant read = m_owner->readValue(m_index);
+    return read.typeId() == QMetaType::QString && read.toString() == text;
+}
+
+bool Field::holdsUnreadableValue() const
+{
+    const StoredValue *v = m_owner->storedValue(m_index);
+    return v && !v->readable;
+}
+
+namespace {
+
+/// Bytes of a text that is not valid UTF-8, readable in a message: printable ASCII as it is, the rest
+/// as \xHH.
+QString escapedBytes(const QByteArray &bytes)
+{
+    QString out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7f)
+            out += QLatin1Char(char(b));
+        else
+            out += QStringLiteral("\\x") + QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+    }
+    return out;
+}
+
+QString shortened(const QString &text)
+{
+    return text.size() > 60 ? text.left(57) + QStringLiteral("...") : text;
+}
+
+} // namespace
+
+QString Field::storedDescription() const
+{
+    const StoredValue *v = m_owner->storedValue(m_index);
+    if (!v)
+        return asString();
+    switch (v->kind) {
+    case StoredValue::Integer:
+        return QStringLiteral("the whole number %1").arg(v->integer);
+    case StoredValue::Float:
+        return QStringLiteral("the number %1").arg(QString::number(v->real, 'g', 17));
+    case StoredValue::Text: {
+        const QString text = QString::fromUtf8(v->bytes);
+        if (text.toUtf8() != v->bytes)
+            return QStringLiteral("text that is not valid UTF-8: '%1'").arg(shortened(escapedBytes(v->bytes)));
+        return QStringLiteral("the text '%1'").arg(shortened(text));
+    }
+    case StoredValue::Blob:
+        return QStringLiteral("binary data of %1 bytes").arg(v->bytes.size());
+    }
+    return QString();
+}
+
+QString Field::unreadableMessage(const QString &caption) const
+{
+    const StoredValue *v = m_owner->storedValue(m_index);
+    if (!v || v->readable)
+        return QString();
+    QString what;
+    if (isIntegerType(m_type))
+        what = QStringLiteral("a whole number from %1 to %2")
+                   .arg(std::numeric_limits<qint32>::min())
+                   .arg(std::numeric_limits<qint32>::max());
+    else if (isFloatType(m_type))
+        what = QStringLiteral("a number");
+    else if (m_type == ftBoolean)
+        what = QStringLiteral("True or False");
+    else
+        what = QStringLiteral("text");
+    QString table = m_owner->objectName();
+    if (auto *t = qobject_cast<const Table *>(m_owner))
+        table = t->tableName();
+    QString where = QStringLiteral("Table '%1', %2, column '%3'").arg(table, m_owner->recordDescription(), m_name);
+    const QString label = caption.isEmpty() ? displayLabel() : caption;
+    if (label != m_name)
+        where += QStringLiteral(" ('%1')").arg(label);
+    const QString shown = m_type == ftString || m_type == ftMemo || m_type == ftFmtMemo
+                              ? QStringLiteral("shown as far as it can be read")
+                              : QStringLiteral("shown empty");
+    return QStringLiteral("%1 holds %2, which is not %3. The value is %4 and kept as stored unless a new value "
+                          "is entered; the rest of the row can be edited as usual")
+        .arg(where, storedDescription(), what, shown);
+}
+
+bool parseDecimal(const QString &text, double &value)
+{
+    const QLocale locale;
+    const QString decimal = locale.decimalPoint();
+    const QString minus = locale.negativeSign();
+    const QString plus = locale.positiveSign();
+    const QString s = text.trimmed();
+    QByteArray plain; // the number in the C locale's form
+    plain.reserve(s.size());
+    qsizetype i = 0;
+    const auto takeSign = [&] {
+        if (i >= s.size())
+            return;
+        if (s[i] == u'-' || (!minus.isEmpty() && s.mid(i, minus.size()) == minus)) {
+            plain += '-';
+            i += s[i] == u'-' ? 1 : minus.size();
+        } else if (s[i] == u'+' || (!plus.isEmpty() && s.mid(i, plus.size()) == plus)) {
+            i += s[i] == u'+' ? 1 : plus.size();
+        }
+    };
+    const auto takeDigits = [&] {
+        int n = 0;
+        for (; i < s.size(); ++i) {
+            const int d = s[i].digitValue();
+            if (d < 0)
+                break;
+            plain += char('0' + d);
+            ++n;
+        }
+        return n;
+    };
+    takeSign();
+    int digits = takeDigits();
+    if (i < s.size() && (s[i] == u'.' || (!decimal.isEmpty() && s.mid(i, decimal.size()) == decimal))) {
+        i += s[i] == u'.' ? 1 : decimal.size();
+        plain += '.';
+        digits += takeDigits();
+    }
+    if (digits == 0)
+        return false;
+    if (i < s.size() && (s[i] == u'e' || s[i] == u'E')) {
+        ++i;
+        plain += 'e';
+        takeSign();
+        if (takeDigits() == 0)
+            return false;
+    }
+    if (i != s.size())
+        return false;
+    bool ok = false;
+    const double d = QLocale::c().toDouble(QLatin1String(plain), &ok);
+    if (!ok || !std::isfinite(d))
+        return false;
+    value = d;
+    return true;
 }
 
 void Field::setAsString(const QString &text) { m_owner->writeValue(this, convertText(text)); }
@@ -540,6 +692,8 @@ void DataSet::edit()
         return;
     if (m_state == DataSetState::SetKey)
         setState(m_stateBeforeKey);
+    if (m_database)
+        m_database->requireWritable();
     if (!m_canModify)
         throw EngineError(QStringLiteral("Cannot modify a read-only data set '%1'").arg(objectName()));
     ensureFresh();
@@ -553,6 +707,8 @@ void DataSet::edit()
 void DataSet::insert()
 {
     requireBrowseable();
+    if (m_database)
+        m_database->requireWritable();
     if (!m_canModify)
         throw EngineError(QStringLiteral("Cannot modify a read-only data set '%1'").arg(objectName()));
     ensureFresh();
@@ -698,6 +854,37 @@ QVariant DataSet::currentValue(int index)
     }
 }
 
+bool DataSet::canModify() const { return m_canModify && !(m_database && m_database->isDamaged()); }
+
+QVariant DataSet::readValue(int index)
+{
+    if (m_state == DataSetState::Edit && m_cur >= 0 && m_cur < m_records.size())
+        return m_records[m_cur].values.value(index);
+    if (m_state == DataSetState::Insert)
+        return QVariant();
+    return currentValue(index);
+}
+
+const StoredValue *DataSet::storedValue(int index)
+{
+    if (!isOpen())
+        return nullptr;
+    ensureFresh();
+    const Record *r = nullptr;
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        r = &m_buffer;
+    else if (m_state == DataSetState::Browse && !isStreaming() && m_cur >= 0 && m_cur < m_records.size())
+        r = &m_records[m_cur];
+    if (!r)
+        return nullptr;
+    for (const StoredValue &v : r->stored)
+        if (v.column == index)
+            return &v;
+    return nullptr;
+}
+
+QString DataSet::recordDescription() { return QStringLiteral("row %1").arg(recNo() + 1); }
+
 void DataSet::writeValue(Field *f, const QVariant &v)
 {
     requireActive();
@@ -709,6 +896,11 @@ void DataSet::writeValue(Field *f, const QVariant &v)
     if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
         throw EngineError(QStringLiteral("Data set '%1' is not in edit or insert mode").arg(objectName()));
     m_buffer.values[f->index()] = v;
+    // A written value replaces what was stored, also a value the field could not hold.
+    auto &stored = m_buffer.stored;
+    stored.erase(std::remove_if(stored.begin(), stored.end(),
+                                [&](const StoredValue &s) { return s.column == f->index(); }),
+                 stored.end());
     m_modified = true;
     auto it = m_changeHandlers.find(f->fieldName().toLower());
     if (it != m_changeHandlers.end() && *it)

@@ -30,6 +30,20 @@ enum FieldType {
 
 enum class DataSetState { Inactive, Browse, Edit, Insert, SetKey };
 
+/// A value as the store holds it, kept beside a field's value when that is not exactly what is stored
+/// (text in a number column, a whole number beyond 32 bits, text that is not valid UTF-8), so that a
+/// post finds the row by what is stored and writes the value back unchanged unless it was written.
+struct StoredValue {
+    enum Kind { Integer, Float, Text, Blob };
+    int column = -1;
+    Kind kind = Text;
+    qint64 integer = 0;
+    double real = 0.0;
+    QByteArray bytes; // text as stored (maybe not UTF-8), or the blob
+    /// False when the field's value cannot show it (the field then reads empty).
+    bool readable = true;
+};
+
 /// One column of an open data set, reading and writing the current record.
 class Field {
 public:
@@ -43,6 +57,20 @@ public:
     /// Maximum length of a text field; 0 for other types.
     int size() const { return m_size; }
     bool isNumeric() const;
+
+    /// The name of the field as the user sees it (a caption); the field name until one is set.
+    /// Messages about the field's values name it so.
+    QString displayLabel() const { return m_displayLabel.isEmpty() ? m_name : m_displayLabel; }
+    void setDisplayLabel(const QString &label) { m_displayLabel = label; }
+
+    /// True when the current record holds a value this field's type cannot hold or show exactly
+    /// (see StoredValue); such a value is kept as stored until the field is written.
+    bool holdsUnreadableValue() const;
+    /// What the store holds for the current record, described for a message ("the text 'abc'").
+    QString storedDescription() const;
+    /// The message naming an unreadable value: table, row, field (also by caption, when given) and
+    /// what is stored; empty when the current value is readable.
+    QString unreadableMessage(const QString &caption = QString()) const;
 
     /// Raw value of the current record (null when empty).
     QVariant value() const;
@@ -63,15 +91,26 @@ public:
     void clear();
 
     /// Converts text to this field's stored type without writing (raises on a bad value).
+    /// A text longer than the field's size is refused, unless it is the text already held: data
+    /// written by others may be longer than the size, and is kept whole.
     QVariant convertText(const QString &text) const;
 
 private:
+    /// True when text is the value the field holds now or held when its record was read.
+    bool holdsText(const QString &text) const;
+
     DataSet *m_owner;
     int m_index;
     QString m_name;
     FieldType m_type;
     int m_size;
+    QString m_displayLabel;
 };
+
+/// Reads a decimal number as the user types it: digits with at most one decimal separator, either
+/// "." or the current locale's, an optional sign and exponent. Group separators are never taken, so
+/// "1,000" is refused where "," is not the decimal separator, instead of being read as a thousand.
+bool parseDecimal(const QString &text, double &value);
 
 /// What a data source tells the objects linked to it (data-aware controls, detail tables).
 /// Exceptions thrown by a link's updateData() pass on to the post that asked for it.
@@ -186,7 +225,8 @@ public:
     /// Asks the data links to write their pending edits into the fields now.
     void updateRecord();
     bool modified() const { return m_modified; }
-    bool canModify() const { return m_canModify; }
+    /// False for read-only data sets and for every data set of a damaged store.
+    bool canModify() const;
 
     std::function<void(DataSet &)> beforePost;
     std::function<void(DataSet &)> afterPost;
@@ -202,6 +242,12 @@ public:
 
     // Record access for fields.
     QVariant currentValue(int index);
+    /// The value of the current record as read from the store, also while the record is in edit.
+    QVariant readValue(int index);
+    /// The stored form of a value of the current record that its field does not hold exactly, or null.
+    const StoredValue *storedValue(int index);
+    /// Names the current record in messages ("row 3"; tables name it by its key).
+    virtual QString recordDescription();
     void writeValue(Field *f, const QVariant &v);
 
     void addDataSource(DataSource *ds);
@@ -211,6 +257,7 @@ protected:
     struct Record {
         qint64 rowid = -1;
         QVector<QVariant> values;
+        std::vector<StoredValue> stored; // only the values not held exactly, by column
     };
     /// Reads the records (and sets up fields on first fetch after open).
     virtual void doOpen() = 0;
@@ -296,6 +343,8 @@ public:
 
     /// Called by the master link.
     void masterChanged();
+
+    QString recordDescription() override;
 
 protected:
     void doOpen() override;

@@ -133,14 +133,16 @@ void Query::doOpen()
         // A one-way read keeps its statement running between calls: it must be its own.
         stmt = &m_database->statement(sqlText(), m_uniDirectional ? this : nullptr);
     } catch (const EngineError &e) {
+        if (m_database->isDamaged())
+            throw;
         throw EngineError(QStringLiteral("Invalid query: %1").arg(e.message()));
     }
     QSqlQuery &q = *stmt;
     bindParams(q, m_paramNames, m_paramSource, m_params);
     if (!q.exec()) {
-        const QString msg = q.lastError().text();
+        const QSqlError error = q.lastError();
         q.finish();
-        throw EngineError(QStringLiteral("Query failed: %1").arg(msg));
+        throw m_database->failure(error, QStringLiteral("Query failed"));
     }
     const QSqlRecord rec = q.record();
     // Fields are kept across re-opens of the same statement, so pointers to them stay valid.
@@ -179,10 +181,10 @@ void Query::doOpen()
         m_records.push_back(std::move(r));
     }
     if (q.lastError().isValid()) {
-        const QString msg = q.lastError().text();
+        const QSqlError error = q.lastError();
         q.finish();
         m_records.clear();
-        throw EngineError(QStringLiteral("Query failed: %1").arg(msg));
+        throw m_database->failure(error, QStringLiteral("Query failed"));
     }
     q.finish();
     m_cur = m_records.isEmpty() ? -1 : 0;
@@ -202,8 +204,11 @@ bool Query::streamNext()
     const QSqlError error = m_stream->lastError();
     m_stream->finish(); // the end: the statement's read of the store ends with it
     m_stream = nullptr;
-    if (error.isValid())
+    if (error.isValid()) {
+        if (m_database)
+            throw m_database->failure(error, QStringLiteral("Query failed"));
         throw EngineError(QStringLiteral("Query failed: %1").arg(error.text()));
+    }
     return false;
 }
 
@@ -234,13 +239,14 @@ void Query::execSql()
         throw EngineError(QStringLiteral("Database '%1' does not exist").arg(m_databaseName));
     if (!db->isOpen())
         db->open();
+    db->requireWritable(); // a damaged store takes no statements: any of them may write
     db->leaveSharedRead(); // a write commits on its own, never with a shared read
     QSqlQuery q(db->connection());
     if (!q.prepare(sqlText()))
-        throw EngineError(QStringLiteral("Invalid statement: %1").arg(q.lastError().text()));
+        throw db->failure(q.lastError(), QStringLiteral("Invalid statement"));
     bindParams(q, m_paramNames, m_paramSource, m_params);
     if (!q.exec())
-        throw EngineError(QStringLiteral("Statement failed: %1").arg(q.lastError().text()));
+        throw db->failure(q.lastError(), QStringLiteral("Statement failed"));
 }
 
 } // namespace kvt

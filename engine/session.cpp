@@ -244,12 +244,12 @@ void Database::open()
         // 16 MiB of page cache keeps them in memory instead of SQLite's default 2 MiB.
         check.exec(QStringLiteral("pragma cache_size = -16384"));
         if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
-            const QString msg = check.lastError().text();
+            const QSqlError error = check.lastError();
             check = QSqlQuery();
             db.close();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connection);
-            throw EngineError(QStringLiteral("Cannot read store '%1': %2").arg(store, msg));
+            throw failure(error, QStringLiteral("Cannot read store '%1'").arg(store));
         }
     }
     m_tables.clear();
@@ -304,14 +304,24 @@ const TableInfo &Database::tableInfo(const QString &tableName)
     q.prepare(QStringLiteral("select name from sqlite_master where type='table' and lower(name)=lower(?)"));
     q.addBindValue(sql);
     if (!q.exec())
-        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(tableName, q.lastError().text()));
-    if (!q.next())
+        throw failure(q.lastError(), QStringLiteral("Cannot read table '%1'").arg(tableName));
+    if (!q.next()) {
+        // A store without any table (a file of 0 bytes is one) is reported as such: no table is
+        // missing from it, it has lost all of them.
+        QSqlQuery any(db);
+        if (any.exec(QStringLiteral("select count(*) from sqlite_master")) && any.next() && any.value(0).toInt() == 0)
+            throw EngineError(QStringLiteral("The store '%1' is empty (%2): it holds no tables. Restore the file "
+                                             "from a backup")
+                                  .arg(storePath(), QFileInfo(storePath()).size() == 0
+                                                        ? QStringLiteral("the file has 0 bytes")
+                                                        : QStringLiteral("no table is defined in it")));
         throw EngineError(QStringLiteral("Table '%1' does not exist in '%2'").arg(tableName, storePath()));
+    }
     info.sqlName = q.value(0).toString();
 
     QSqlQuery cols(db);
     if (!cols.exec(QStringLiteral("pragma table_info(\"%1\")").arg(info.sqlName)))
-        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(tableName, cols.lastError().text()));
+        throw failure(cols.lastError(), QStringLiteral("Cannot read table '%1'").arg(tableName));
     std::vector<std::pair<int, QString>> pk;
     while (cols.next()) {
         ColumnInfo c;
@@ -391,7 +401,7 @@ QSqlQuery &Database::statement(const QString &sql, const void *owner)
     auto q = std::make_shared<QSqlQuery>(connection());
     q->setForwardOnly(true);
     if (!q->prepare(sql))
-        throw EngineError(q->lastError().text());
+        throw failure(q->lastError(), QString());
     return *m_statements.insert(key, q).value();
 }
 
@@ -410,8 +420,9 @@ sqlite3_stmt *Database::rawStatement(const QString &sql)
     if (sqlite3_prepare16_v3(db, sql.utf16(), int(sql.size() * sizeof(char16_t)), SQLITE_PREPARE_PERSISTENT, &st,
                              nullptr) != SQLITE_OK) {
         const QString msg = QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db)));
+        const int code = sqlite3_extended_errcode(db);
         sqlite3_finalize(st);
-        throw EngineError(msg);
+        throw failure(code, QString(), msg);
     }
     m_rawStatements.insert(sql, st);
     return st;
@@ -493,6 +504,50 @@ ReadScope::~ReadScope()
 {
     if (m_joined && m_db->isOpen() && m_db->openCount() == m_openCount)
         m_db->endRead();
+}
+
+QString Database::damagedMessage() const
+{
+    return QStringLiteral("The store '%1' is damaged (%2). Nothing more is written to it, and what can still be "
+                          "read is shown read-only. Restore the file from a backup")
+        .arg(m_damagePath, m_damage);
+}
+
+void Database::requireWritable() const
+{
+    if (isDamaged())
+        throw EngineError(damagedMessage());
+}
+
+namespace {
+
+bool tellsOfDamage(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+} // namespace
+
+EngineError Database::failure(int sqliteCode, const QString &context, const QString &message)
+{
+    if (tellsOfDamage(sqliteCode)) {
+        if (!isDamaged()) {
+            m_damage = message;
+            m_damagePath = storePath();
+        }
+        return EngineError(damagedMessage());
+    }
+    return EngineError(context.isEmpty() ? message : context + QStringLiteral(": ") + message);
+}
+
+EngineError Database::failure(const QSqlError &error, const QString &context)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    if (ok && tellsOfDamage(code))
+        return failure(code, context, error.databaseText().isEmpty() ? error.text() : error.databaseText());
+    return failure(ok ? code : 0, context, error.text());
 }
 
 void Database::registerDataSet(DataSet *ds)

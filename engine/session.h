@@ -1,5 +1,6 @@
 #pragma once
 // Session and database of the table engine. Data sets find them by name when they open.
+#include "engine/errors.h"
 #include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -10,6 +11,7 @@
 #include <vector>
 
 struct sqlite3_stmt;
+class QSqlError;
 
 namespace kvt {
 
@@ -140,6 +142,20 @@ public:
     void registerDataSet(DataSet *ds);
     void unregisterDataSet(DataSet *ds);
 
+    /// A damaged store (SQLite finds its file malformed, or not a database) is written no more from
+    /// its first sign on: writes and edits are refused with damagedMessage(), reads go on.
+    /// The mark stays while the database keeps addressing the same store file.
+    bool isDamaged() const { return !m_damage.isEmpty() && m_damagePath == storePath(); }
+    /// Says that the store is damaged and must be restored from a backup, naming the file.
+    QString damagedMessage() const;
+    /// Raises damagedMessage() when the store is damaged; called before every write.
+    void requireWritable() const;
+    /// The error to raise for a failed SQLite call: the damage message when the SQLite result code
+    /// (primary or extended) tells of a damaged store, which marks it; otherwise context and message.
+    EngineError failure(int sqliteCode, const QString &context, const QString &message);
+    /// The same for a failure reported through Qt SQL.
+    EngineError failure(const QSqlError &error, const QString &context);
+
     static Database *find(const QString &name);
 
     /// SQL table name for a file name: "RepCat.DB" -> "RepCat".
@@ -160,6 +176,8 @@ private:
     int m_readDepth = 0;
     bool m_readOwned = false;
     quint64 m_openCount = 0;
+    QString m_damage;     // SQLite's words for the first sign of damage
+    QString m_damagePath; // the store they were found in
 };
 
 /// While it lives, the reads of one database share a single read transaction: one lock and one

@@ -3,6 +3,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <sqlite3.h>
+#include <QLocale>
+#include <cmath>
+#include <limits>
+#include <optional>
 
 namespace kvt {
 
@@ -97,31 +101,220 @@ QVariant columnValue(sqlite3_stmt *st, int col)
     }
 }
 
-/// The value of a column as its field holds it. The usual cases, where the stored type is the
-/// field's own, are read directly; the rest go through the general conversion.
-QVariant fieldValue(sqlite3_stmt *st, int col, FieldType type)
+bool isValidUtf8(const unsigned char *p, int n)
 {
-    const int stored = sqlite3_column_type(st, col);
+    int i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int more;
+        unsigned int cp;
+        if ((c & 0xe0) == 0xc0) {
+            more = 1;
+            cp = c & 0x1f;
+        } else if ((c & 0xf0) == 0xe0) {
+            more = 2;
+            cp = c & 0x0f;
+        } else if ((c & 0xf8) == 0xf0) {
+            more = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + more >= n)
+            return false;
+        for (int k = 1; k <= more; ++k) {
+            if ((p[i + k] & 0xc0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3f);
+        }
+        // Overlong forms, surrogates and values beyond Unicode are no valid UTF-8 either.
+        static const unsigned int least[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < least[more] || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff))
+            return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+/// The stored form of a column, read before anything converts it.
+StoredValue storedOf(sqlite3_stmt *st, int col, int index, bool readable)
+{
+    StoredValue v;
+    v.column = index;
+    v.readable = readable;
+    switch (sqlite3_column_type(st, col)) {
+    case SQLITE_INTEGER:
+        v.kind = StoredValue::Integer;
+        v.integer = sqlite3_column_int64(st, col);
+        break;
+    case SQLITE_FLOAT:
+        v.kind = StoredValue::Float;
+        v.real = sqlite3_column_double(st, col);
+        break;
+    case SQLITE_BLOB:
+        v.kind = StoredValue::Blob;
+        v.bytes = QByteArray(static_cast<const char *>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col));
+        break;
+    default:
+        v.kind = StoredValue::Text;
+        v.bytes = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
+        break;
+    }
+    return v;
+}
+
+bool fitsInt32(qint64 i) { return i >= std::numeric_limits<qint32>::min() && i <= std::numeric_limits<qint32>::max(); }
+
+std::optional<bool> booleanText(const QString &text)
+{
+    const QString s = text.trimmed();
+    for (const char *y : {"True", "T", "Yes", "Y", "1"})
+        if (s.compare(QLatin1String(y), Qt::CaseInsensitive) == 0)
+            return true;
+    for (const char *n : {"False", "F", "No", "N", "0"})
+        if (s.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return false;
+    return std::nullopt;
+}
+
+/// The value of a column as its field holds it. Where that is not exactly what is stored (the write
+/// of the field's value would not give back the stored value), the stored form is added to stored;
+/// the field's value is then as near as the type allows, or null when it cannot show the value.
+/// The usual cases, where the stored type is the field's own, are read directly.
+QVariant fieldValue(sqlite3_stmt *st, int col, FieldType type, int index, std::vector<StoredValue> &stored)
+{
+    const int kind = sqlite3_column_type(st, col);
+    if (kind == SQLITE_NULL)
+        return QVariant();
+    const auto keep = [&](bool readable) { stored.push_back(storedOf(st, col, index, readable)); };
     switch (type) {
     case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
-        if (stored == SQLITE_INTEGER)
-            return qint32(sqlite3_column_int64(st, col));
-        break;
+        if (kind == SQLITE_INTEGER) {
+            const qint64 i = sqlite3_column_int64(st, col);
+            if (fitsInt32(i))
+                return qint32(i);
+        } else if (kind == SQLITE_FLOAT) {
+            // A whole number compares equal with its integer, so it needs no stored form.
+            const double d = sqlite3_column_double(st, col);
+            if (d == std::trunc(d) && fitsInt32(qint64(d)))
+                return qint32(d);
+        } else if (kind == SQLITE_TEXT) {
+            bool ok = false;
+            const qlonglong i = columnText(st, col).trimmed().toLongLong(&ok);
+            if (ok && fitsInt32(i)) {
+                keep(true);
+                return qint32(i);
+            }
+        }
+        keep(false);
+        return QVariant();
     case ftFloat: case ftCurrency: case ftBCD:
-        if (stored == SQLITE_FLOAT || stored == SQLITE_INTEGER)
+        if (kind == SQLITE_FLOAT)
             return sqlite3_column_double(st, col);
-        break;
-    case ftString: case ftMemo: case ftFmtMemo:
-        if (stored == SQLITE_TEXT)
-            return columnText(st, col);
-        break;
+        if (kind == SQLITE_INTEGER) {
+            const qint64 i = sqlite3_column_int64(st, col);
+            if (qint64(double(i)) != i)
+                keep(true);
+            return double(i);
+        }
+        if (kind == SQLITE_TEXT) {
+            static const QLocale plain = [] {
+                QLocale c = QLocale::c();
+                c.setNumberOptions(QLocale::RejectGroupSeparator);
+                return c;
+            }();
+            bool ok = false;
+            const double d = plain.toDouble(columnText(st, col).trimmed(), &ok);
+            if (ok && std::isfinite(d)) {
+                keep(true);
+                return d;
+            }
+        }
+        keep(false);
+        return QVariant();
+    case ftString: case ftMemo: case ftFmtMemo: case ftDate: case ftTime: case ftDateTime:
+        if (kind == SQLITE_TEXT) {
+            const auto *text = sqlite3_column_text(st, col);
+            const int n = sqlite3_column_bytes(st, col);
+            if (isValidUtf8(text, n))
+                return QString::fromUtf8(reinterpret_cast<const char *>(text), n);
+            keep(false);
+            return QString::fromUtf8(reinterpret_cast<const char *>(text), n);
+        }
+        if (kind == SQLITE_BLOB) {
+            const auto *bytes = static_cast<const unsigned char *>(sqlite3_column_blob(st, col));
+            const int n = sqlite3_column_bytes(st, col);
+            keep(isValidUtf8(bytes, n));
+            return QString::fromUtf8(reinterpret_cast<const char *>(bytes), n);
+        }
+        keep(true); // a number in a text column
+        return columnText(st, col);
+    case ftBoolean:
+        if (kind == SQLITE_INTEGER) {
+            const qint64 i = sqlite3_column_int64(st, col);
+            if (i != 0 && i != 1)
+                keep(true);
+            return i != 0;
+        }
+        if (kind == SQLITE_FLOAT) {
+            keep(true);
+            return sqlite3_column_double(st, col) != 0.0;
+        }
+        if (kind == SQLITE_TEXT) {
+            if (const auto b = booleanText(columnText(st, col))) {
+                keep(true);
+                return *b;
+            }
+        }
+        keep(false);
+        return QVariant();
+    case ftBlob: case ftGraphic: case ftBytes: case ftVarBytes: case ftTypedBinary:
+        if (kind != SQLITE_BLOB)
+            keep(true);
+        return normalised(type, columnValue(st, col));
     default:
         break;
     }
-    if (stored == SQLITE_NULL)
-        return QVariant();
+    if (kind != SQLITE_TEXT)
+        keep(true);
     return normalised(type, columnValue(st, col));
 }
+
+void bindStored(sqlite3_stmt *st, int index, const StoredValue &v)
+{
+    switch (v.kind) {
+    case StoredValue::Integer:
+        sqlite3_bind_int64(st, index, v.integer);
+        break;
+    case StoredValue::Float:
+        sqlite3_bind_double(st, index, v.real);
+        break;
+    case StoredValue::Text:
+        sqlite3_bind_text(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT);
+        break;
+    case StoredValue::Blob:
+        sqlite3_bind_blob(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT);
+        break;
+    }
+}
+
+/// Binds what the record holds in a column: the stored form where one is kept, else the value.
+void bindRecordValue(sqlite3_stmt *st, int index, const QVector<QVariant> &values,
+                     const std::vector<StoredValue> &stored, int column)
+{
+    for (const StoredValue &v : stored)
+        if (v.column == column) {
+            bindStored(st, index, v);
+            return;
+        }
+    bindValue(st, index, values.value(column));
+}
+
+QString errorText(sqlite3 *db) { return QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db))); }
 
 } // namespace
 
@@ -411,6 +604,8 @@ void Table::doFetch()
     try {
         st = m_database->rawStatement(m_fetchSql);
     } catch (const EngineError &e) {
+        if (m_database->isDamaged())
+            throw;
         throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, e.message()));
     }
     // Read straight from SQLite: a fetch is on the path of every selection, and Qt SQL's result
@@ -426,14 +621,15 @@ void Table::doFetch()
         r.rowid = sqlite3_column_int64(st, 0);
         r.values.reserve(n);
         for (int i = 0; i < n; ++i)
-            r.values.append(fieldValue(st, i + 1, m_fields[size_t(i)]->dataType()));
+            r.values.append(fieldValue(st, i + 1, m_fields[size_t(i)]->dataType(), i, r.stored));
         m_records.push_back(std::move(r));
     }
     if (rc != SQLITE_DONE) { // a failed step is no end of the rows
-        const QString msg = QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(sqlite3_db_handle(st))));
+        const QString msg = errorText(sqlite3_db_handle(st));
+        const int code = sqlite3_extended_errcode(sqlite3_db_handle(st));
         sqlite3_reset(st);
         m_records.clear();
-        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, msg));
+        throw m_database->failure(code, QStringLiteral("Cannot read table '%1'").arg(m_tableName), msg);
     }
     sqlite3_reset(st); // a reset statement holds no read lock
     if (!m_records.isEmpty()) {
@@ -493,45 +689,82 @@ void Table::masterChanged()
 
 void Table::doPost(Record &buffer, bool inserting)
 {
+    m_database->requireWritable();
     m_database->leaveSharedRead(); // a write commits on its own, never with a shared read
-    QSqlQuery q(m_database->connection());
     const int n = int(m_fields.size());
+    QString sql;
     if (inserting) {
         QStringList cols, marks;
         for (int i = 0; i < n; ++i) {
             cols << quoted(m_fields[size_t(i)]->fieldName());
             marks << QStringLiteral("?");
         }
-        q.prepare(QStringLiteral("insert into %1 (%2) values (%3)")
-                      .arg(quoted(m_sqlName), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+        sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                  .arg(quoted(m_sqlName), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    } else {
+        QStringList sets, conds;
+        for (int i = 0; i < n; ++i) {
+            sets << quoted(m_fields[size_t(i)]->fieldName()) + QStringLiteral(" = ?");
+            conds << quoted(m_fields[size_t(i)]->fieldName()) + QStringLiteral(" is ?");
+        }
+        // One statement: the record is matched by its row and by every value it had when read, so a
+        // change made by someone else in between is never overwritten. The values are compared as
+        // stored, also those the fields cannot hold, and such values not written go back unchanged.
+        sql = QStringLiteral("update %1 set %2 where rowid = ? and %3")
+                  .arg(quoted(m_sqlName), sets.join(QLatin1Char(',')), conds.join(QStringLiteral(" and ")));
+    }
+    const QString context = inserting ? QStringLiteral("Cannot insert into table '%1'").arg(m_tableName)
+                                      : QStringLiteral("Cannot post to table '%1'").arg(m_tableName);
+    sqlite3_stmt *st = nullptr;
+    try {
+        st = m_database->rawStatement(sql);
+    } catch (const EngineError &e) {
+        if (m_database->isDamaged())
+            throw;
+        throw EngineError(context + QStringLiteral(": ") + e.message());
+    }
+    sqlite3 *db = sqlite3_db_handle(st);
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    int k = 1;
+    for (int i = 0; i < n; ++i)
+        bindRecordValue(st, k++, buffer.values, buffer.stored, i);
+    if (!inserting) {
+        const Record &original = m_records[m_cur];
+        sqlite3_bind_int64(st, k++, original.rowid);
         for (int i = 0; i < n; ++i)
-            q.addBindValue(buffer.values.value(i));
-        if (!q.exec())
-            throw EngineError(QStringLiteral("Cannot insert into table '%1': %2").arg(m_tableName, q.lastError().text()));
-        buffer.rowid = q.lastInsertId().toLongLong();
+            bindRecordValue(st, k++, original.values, original.stored, i);
+    }
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE) {
+        const QString msg = errorText(db);
+        const int code = sqlite3_extended_errcode(db);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        throw m_database->failure(code, context, msg);
+    }
+    const int changes = sqlite3_changes(db);
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    if (inserting) {
+        buffer.rowid = sqlite3_last_insert_rowid(db);
         return;
     }
-    const Record &original = m_records[m_cur];
-    QStringList sets, conds;
-    for (int i = 0; i < n; ++i) {
-        sets << quoted(m_fields[size_t(i)]->fieldName()) + QStringLiteral(" = ?");
-        conds << quoted(m_fields[size_t(i)]->fieldName()) + QStringLiteral(" is ?");
-    }
-    // One statement: the record is matched by its row and by every value it had when read, so a
-    // change made by someone else in between is never overwritten.
-    q.prepare(QStringLiteral("update %1 set %2 where rowid = ? and %3")
-                  .arg(quoted(m_sqlName), sets.join(QLatin1Char(',')), conds.join(QStringLiteral(" and "))));
-    for (int i = 0; i < n; ++i)
-        q.addBindValue(buffer.values.value(i));
-    q.addBindValue(original.rowid);
-    for (int i = 0; i < n; ++i)
-        q.addBindValue(original.values.value(i));
-    if (!q.exec())
-        throw EngineError(QStringLiteral("Cannot post to table '%1': %2").arg(m_tableName, q.lastError().text()));
-    if (q.numRowsAffected() == 0)
+    if (changes == 0)
         throw EngineError(QStringLiteral("The record of table '%1' was changed or deleted by another user since it "
                                          "was read; refresh to see its current values")
                               .arg(m_tableName));
+}
+
+QString Table::recordDescription()
+{
+    QStringList parts;
+    for (const QString &c : m_pkColumns)
+        if (Field *f = findField(c))
+            parts << QStringLiteral("%1 '%2'").arg(f->fieldName(), f->asString());
+    if (parts.isEmpty())
+        return DataSet::recordDescription();
+    return QStringLiteral("row ") + parts.join(QStringLiteral(", "));
 }
 
 void Table::setKey()

@@ -1,4 +1,5 @@
 #include "labels/gui/formsetup.h"
+#include "app/datamodule.h"
 #include "common/fldfuncs.h"
 #include "common/genericaccess.h"
 #include "common/gui/fontconv.h"
@@ -91,6 +92,9 @@ void registerButton(QObject *c, QObject *owner, const QString &key, const char *
                     const QString &hint, int line)
 {
     if (key.size() <= 3)
+        return;
+    // A damaged store takes no new rows; it has been said once that it is damaged.
+    if (DM1 && DM1->Database1.isDamaged())
         return;
     const QString ownerName = owner ? owner->objectName() : QString();
     const QString statement =
