@@ -8,7 +8,8 @@ namespace kvt {
 /// Shows the bound field as text. Typing puts the data set into edit; the text is written through the
 /// field on Enter, when the edit loses focus and before a post, so a post or a move never loses it.
 /// Escape brings back the field's value. A value the field refuses is reported through the error hook and
-/// stays in the edit for correction; before a post the refusal propagates, so the post fails.
+/// stays in the edit, selected and with the focus, for correction; before a post the refusal propagates,
+/// so the post fails.
 class DbEdit : public QLineEdit, public DbControl {
     Q_OBJECT
 public:
@@ -36,9 +37,14 @@ protected:
 private:
     void onTextEdited();
     void writePending();
+    /// After a refusal: the focus back in the edit and its text selected, ready to be typed over.
+    void returnForCorrection();
 
     bool m_modified = false;
     bool m_pressed = false;
+    /// The text refused and shown by the last commit, until the event that caused it is over.
+    QString m_shownRefusal;
+    bool m_refusalJustShown = false;
 };
 
 /// Data-aware edit for dates; the text is passed to the field as typed.
