@@ -365,7 +365,10 @@ TEST_F(EditFlowTest, TypingIntoAnEmptyCategorySaysItHasNoReports)
     for (DbEdit *edit : {w->reportPage->EdtRepTitle, w->bandPage->EdtRbdTopY, w->ctrlPage->EdtRctWidth}) {
         SCOPED_TRACE(edit->objectName().toStdString());
         rec.clear();
-        w->PageControl1->setCurrentWidget(edit->parentWidget()->parentWidget());
+        for (QWidget *sheet : {static_cast<QWidget *>(w->tsh_Reports), static_cast<QWidget *>(w->tsh_RepBand),
+                               static_cast<QWidget *>(w->tsh_RepCtrl)})
+            if (sheet->isAncestorOf(edit))
+                w->PageControl1->setCurrentWidget(sheet);
         typeInto(edit, "x");
         ASSERT_FALSE(rec.boxes.isEmpty());
         EXPECT_EQ(rec.boxes[0].text, "The category 'Templates' has no reports, so there is nothing here to edit.");
