@@ -1,5 +1,10 @@
 #include "dbwidgets/dbcontrol.h"
+#include <QAbstractButton>
 #include <QEvent>
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QLocale>
 #include <QWidget>
 #include <QtGlobal>
 
@@ -15,12 +20,118 @@ std::function<void(const std::exception &)> &errorHandler()
 
 void setDbErrorHandler(std::function<void(const std::exception &)> handler) { errorHandler() = std::move(handler); }
 
+bool alreadyShown(const std::exception &e)
+{
+    auto *input = dynamic_cast<const DbInputError *>(&e);
+    return input && input->alreadyShown();
+}
+
 void reportDbError(const std::exception &e)
 {
+    if (alreadyShown(e))
+        return;
     if (errorHandler())
         errorHandler()(e);
     else
         qWarning("%s", e.what());
+}
+
+namespace {
+
+QHash<const DataSource *, std::function<QString()>> &noRecordTexts()
+{
+    static QHash<const DataSource *, std::function<QString()>> texts;
+    return texts;
+}
+
+QString noRecordText(const DataSource *ds)
+{
+    const auto it = noRecordTexts().constFind(ds);
+    if (it != noRecordTexts().cend() && *it) {
+        const QString text = (*it)();
+        if (!text.isEmpty())
+            return text;
+    }
+    return QStringLiteral("There is nothing here to edit: the list is empty");
+}
+
+/// Caption text without its "&" markers ("&&" stands for one "&") and without a closing colon.
+QString plainCaption(QString text)
+{
+    text.replace(QLatin1String("&&"), QString(QChar(0x1)));
+    text.remove(QLatin1Char('&'));
+    text.replace(QChar(0x1), QLatin1Char('&'));
+    text = text.trimmed();
+    if (text.endsWith(QLatin1Char(':')))
+        text.chop(1);
+    return text.trimmed();
+}
+
+bool isFloatType(FieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD; }
+bool isIntegerType(FieldType t) { return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc; }
+
+/// What a field of this type takes, for the message that refuses a value.
+QString acceptedText(const Field &f)
+{
+    if (isFloatType(f.dataType())) {
+        QString text = QStringLiteral("a number such as 12.5");
+        const QString point = QLocale().decimalPoint();
+        if (point != QLatin1String("."))
+            text += QStringLiteral(" or 12") + point + QStringLiteral("5");
+        return text;
+    }
+    if (isIntegerType(f.dataType()))
+        return QStringLiteral("a whole number such as 12");
+    if (f.dataType() == ftBoolean)
+        return QStringLiteral("True or False");
+    return QString();
+}
+
+/// The refusal of a typed value, in the user's words.
+QString refusedText(const QString &caption, const Field &f, const QString &text)
+{
+    if (f.dataType() == ftString && f.size() > 0 && text.size() > f.size())
+        return QStringLiteral("The text for '%1' is %2 characters long; it takes at most %3 characters")
+            .arg(caption)
+            .arg(text.size())
+            .arg(f.size());
+    const QString accepted = acceptedText(f);
+    const QString shown = text.trimmed();
+    if (accepted.isEmpty())
+        return QStringLiteral("'%1' is not accepted for '%2'").arg(shown, caption);
+    return QStringLiteral("'%1' is not accepted for '%2': type %3").arg(shown, caption, accepted);
+}
+
+} // namespace
+
+void setNoRecordText(DataSource *ds, std::function<QString()> text)
+{
+    if (!ds)
+        return;
+    auto &texts = noRecordTexts();
+    if (!text) {
+        texts.remove(ds);
+        return;
+    }
+    if (!texts.contains(ds))
+        QObject::connect(ds, &QObject::destroyed, [ds] { noRecordTexts().remove(ds); });
+    texts.insert(ds, std::move(text));
+}
+
+QString visibleCaption(const QWidget *w)
+{
+    if (!w)
+        return QString();
+    if (auto *b = qobject_cast<const QAbstractButton *>(w); b && !b->text().isEmpty())
+        return plainCaption(b->text());
+    if (auto *g = qobject_cast<const QGroupBox *>(w); g && !g->title().isEmpty())
+        return plainCaption(g->title());
+    for (const QLabel *l : w->window()->findChildren<QLabel *>())
+        if (l->buddy() == w && !l->text().isEmpty())
+            return plainCaption(l->text());
+    if (!w->accessibleName().isEmpty())
+        return w->accessibleName();
+    return plainCaption(w->toolTip());
 }
 
 class DbControl::Link : public DataLink {
@@ -115,6 +226,12 @@ void DbControl::recordChange(Field *f)
         dataChange();
 }
 
+QString DbControl::userCaption() const
+{
+    const QString caption = visibleCaption(dynamic_cast<const QWidget *>(this));
+    return caption.isEmpty() ? m_dataField : caption;
+}
+
 void DbControl::startEdit()
 {
     DataSet *ds = dataSet();
@@ -123,9 +240,19 @@ void DbControl::startEdit()
     const DataSetState s = ds->state();
     if (s == DataSetState::Edit || s == DataSetState::Insert)
         return;
+    // The engine's refusals name its tables; the user is told what is on the screen instead.
+    if (!ds->isOpen())
+        throw DbInputError(QStringLiteral("'%1' cannot be changed: nothing is open to edit").arg(userCaption()));
+    if (!ds->canModify())
+        throw DbInputError(QStringLiteral("'%1' cannot be changed here: the data is read-only").arg(userCaption()));
+    if (ds->isEmpty())
+        throw DbInputError(noRecordText(dataSource()));
     m_inStartEdit = true;
     try {
         ds->edit();
+    } catch (const EngineError &e) {
+        m_inStartEdit = false;
+        throw DbInputError(QStringLiteral("'%1' cannot be changed now (%2)").arg(userCaption(), e.message()));
     } catch (...) {
         m_inStartEdit = false;
         throw;
@@ -139,6 +266,14 @@ void DbControl::writeFieldText(const QString &text)
     if (!f)
         return;
     startEdit();
+    // Checked here rather than left to the engine, whose messages name the column, not the caption.
+    if (f->dataType() == ftString && f->size() > 0 && text.size() > f->size())
+        throw DbInputError(refusedText(userCaption(), *f, text));
+    try {
+        f->convertText(text);
+    } catch (const EngineError &) {
+        throw DbInputError(refusedText(userCaption(), *f, text));
+    }
     f->setAsString(text);
 }
 

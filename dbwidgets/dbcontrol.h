@@ -16,6 +16,33 @@ namespace kvt {
 void setDbErrorHandler(std::function<void(const std::exception &)> handler);
 void reportDbError(const std::exception &e);
 
+/// A value or an edit that a data-aware widget refused, worded for the user: it names the widget by the
+/// caption on screen and says what would be accepted, never an internal field or table name. An
+/// engine error reworded, so code that catches engine errors catches it too.
+class DbInputError : public EngineError {
+public:
+    explicit DbInputError(QString message, bool alreadyShown = false)
+        : EngineError(std::move(message)), m_alreadyShown(alreadyShown) {}
+    /// The same refusal was shown to the user a moment ago, in the same click or key press (leaving
+    /// the edit for the tree refuses the text, then the move refuses to save it): not shown again.
+    bool alreadyShown() const { return m_alreadyShown; }
+
+private:
+    bool m_alreadyShown;
+};
+
+/// True for a refusal that the user has just been shown (see DbInputError::alreadyShown()).
+bool alreadyShown(const std::exception &e);
+
+/// What a widget bound to ds says when the user types into it while ds has no record, such as "The
+/// category 'Templates' has no reports". Asked at the moment of the message, so it can name what is
+/// chosen then; an empty function restores the general wording.
+void setNoRecordText(DataSource *ds, std::function<QString()> text);
+
+/// The caption the user sees for a widget: the text of the label that focuses it, its own text or
+/// title, else its accessible name or hint; "&" markers and a closing ":" are left out.
+QString visibleCaption(const QWidget *w);
+
 /// Mix-in of the data-aware widgets.
 class DbControl {
 public:
@@ -49,7 +76,10 @@ protected:
     /// dataChange(), so text typed a moment ago is not overwritten.
     void startEdit();
     /// Puts the data set into edit and writes text through the field (conversions, change events).
+    /// A refusal raises DbInputError in the user's words.
     void writeFieldText(const QString &text);
+    /// The caption that names this widget in messages (visibleCaption() of the widget).
+    QString userCaption() const;
     bool inStartEdit() const { return m_inStartEdit; }
 
 private:

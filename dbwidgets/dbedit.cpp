@@ -128,17 +128,47 @@ bool DbEdit::commit()
         return true;
     } catch (const std::exception &e) {
         reportDbError(e);
-        selectAll();
+        returnForCorrection();
+        // A click that takes the focus away (to the tree, say) goes on to ask for a post, which
+        // refuses the same text again: the user has just read why.
+        m_shownRefusal = text();
+        m_refusalJustShown = true;
+        QMetaObject::invokeMethod(this, [this] { m_refusalJustShown = false; }, Qt::QueuedConnection);
         return false;
     }
 }
 
-void DbEdit::updateData() { writePending(); }
+void DbEdit::updateData()
+{
+    try {
+        writePending();
+    } catch (const DbInputError &e) {
+        // Whoever asked for the post shows the message; the text waits here, selected.
+        returnForCorrection();
+        if (m_refusalJustShown && text() == m_shownRefusal)
+            throw DbInputError(e.message(), true);
+        throw;
+    } catch (...) {
+        returnForCorrection();
+        throw;
+    }
+}
+
+void DbEdit::returnForCorrection()
+{
+    if (isVisible())
+        setFocus(Qt::OtherFocusReason);
+    selectAll();
+}
 
 void DbEdit::focusOutEvent(QFocusEvent *e)
 {
-    commit();
+    // The line edit's own handling first: it clears the selection that a refusal sets.
     QLineEdit::focusOutEvent(e);
+    // A message box or menu that takes the focus for a moment gives it back: the text stays pending
+    // (a post still writes it), and a refusal is not reported a second time under its own box.
+    if (e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+        commit();
 }
 
 void DbEdit::keyPressEvent(QKeyEvent *e)

@@ -8,7 +8,8 @@ namespace kvt {
 /// Shows the bound field as text. Typing puts the data set into edit; the text is written through the
 /// field on Enter, when the edit loses focus and before a post, so a post or a move never loses it.
 /// Escape brings back the field's value. A value the field refuses is reported through the error hook and
-/// stays in the edit for correction; before a post the refusal propagates, so the post fails.
+/// stays in the edit, selected and with the focus, for correction; before a post the refusal propagates,
+/// so the post fails.
 /// The whole stored text is shown, also one longer than the field's size (the field refuses a longer
 /// text only when it is new). A stored value the field cannot show is reported once each time its
 /// record is shown. While the data set cannot be modified (a damaged store) the edit is read-only.
@@ -45,12 +46,17 @@ private:
     void writePending();
     void applyReadOnly();
     void noteUnreadable(Field *f);
+    /// After a refusal: the focus back in the edit and its text selected, ready to be typed over.
+    void returnForCorrection();
 
     bool m_modified = false;
     bool m_pressed = false;
     bool m_lockedByData = false;  // read-only because the data set cannot be modified
     bool m_readOnlyBefore = false; // and what it was before
     QString m_unreadableShown; // the message last given for a value that cannot be shown
+    /// The text refused and shown by the last commit, until the event that caused it is over.
+    QString m_shownRefusal;
+    bool m_refusalJustShown = false;
 };
 
 /// Data-aware edit for dates; the text is passed to the field as typed.

@@ -159,6 +159,8 @@ void DbLookupComboBox::onActivated(int index)
         if (field()) {
             writeFieldText(key);
         } else {
+            if (m_beforeMove && key != m_keyValue)
+                m_beforeMove();
             locateKey(key);
         }
     } catch (const std::exception &e) {

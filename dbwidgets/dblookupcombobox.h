@@ -34,6 +34,11 @@ public:
     /// Reads the list again from the list data set.
     void refill();
 
+    /// Runs before a choice moves the list data set (no data field): it saves what the move would
+    /// save (the pending rows of the list's details). If it raises, the choice is refused with the
+    /// message and the list stays where it was, so nothing has half-followed the move.
+    void setBeforeMove(std::function<void()> settle) { m_beforeMove = std::move(settle); }
+
 signals:
     void clicked();
 
@@ -52,6 +57,7 @@ private:
     QString m_keyField;
     QString m_listField;
     QString m_keyValue;
+    std::function<void()> m_beforeMove;
     QStringList m_keys;
     bool m_busy = false; // our own moves of the list data set
     bool m_listOpen = false;

@@ -1,10 +1,13 @@
 #include "dbwidgets/dbnavigator.h"
 #include "dbwidgets/dbcontrol.h"
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QShortcut>
 #include <cmath>
 
 namespace kvt {
@@ -118,10 +121,23 @@ DbNavigator::DbNavigator(QWidget *parent) : QWidget(parent), m_link(std::make_un
         btn->setIcon(glyphIcon(b));
         btn->setIconSize(QSize(16, 16));
         btn->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-        btn->setFocusPolicy(Qt::NoFocus);
+        btn->setFocusPolicy(Qt::TabFocus);
         connect(btn, &QToolButton::clicked, this, [this, b] { clickButton(b); });
         layout->addWidget(btn);
         m_buttons[size_t(i)] = btn;
+    }
+    // The keys desktop database editors use for the row actions.
+    m_keys[size_t(Edit)] = QKeySequence(Qt::CTRL | Qt::Key_E);
+    m_keys[size_t(Post)] = QKeySequence(Qt::CTRL | Qt::Key_S);
+    m_keys[size_t(Cancel)] = QKeySequence(Qt::Key_Escape);
+    m_keys[size_t(Refresh)] = QKeySequence(Qt::Key_F5);
+    for (const Button b : {Edit, Post, Refresh}) {
+        auto *key = new QShortcut(m_keys[size_t(b)], this);
+        key->setContext(Qt::WindowShortcut);
+        connect(key, &QShortcut::activated, this, [this, b] {
+            if (isVisible() && isButtonVisible(b))
+                clickButton(b);
+        });
     }
     applyHints();
     updateButtons();
@@ -171,8 +187,50 @@ void DbNavigator::setShowHints(bool on)
 
 void DbNavigator::applyHints()
 {
-    for (int i = 0; i < ButtonCount; ++i)
-        m_buttons[size_t(i)]->setToolTip(m_showHints ? m_hints[i] : QString());
+    for (int i = 0; i < ButtonCount; ++i) {
+        QString hint = m_hints[i];
+        const QKeySequence &key = m_keys[size_t(i)];
+        if (!key.isEmpty() && !hint.isEmpty())
+            hint += QStringLiteral(" (") + key.toString(QKeySequence::NativeText) + QLatin1Char(')');
+        m_buttons[size_t(i)]->setToolTip(m_showHints ? hint : QString());
+    }
+}
+
+bool DbNavigator::event(QEvent *e)
+{
+    if (e->type() == QEvent::Show || e->type() == QEvent::ParentChange)
+        watchWindow();
+    return QWidget::event(e);
+}
+
+void DbNavigator::watchWindow()
+{
+    QWidget *w = window();
+    if (w == m_window || w == this)
+        return;
+    if (m_window)
+        m_window->removeEventFilter(this);
+    m_window = w;
+    m_window->installEventFilter(this);
+    connect(m_window, &QObject::destroyed, this, [this](QObject *gone) {
+        if (gone == m_window)
+            m_window = nullptr;
+    });
+}
+
+bool DbNavigator::eventFilter(QObject *watched, QEvent *e)
+{
+    // A key reaches the window itself only when the widget with the focus (and every widget between
+    // them) left it unused.
+    if (watched == m_window && e->type() == QEvent::KeyPress && isVisible()) {
+        auto *k = static_cast<QKeyEvent *>(e);
+        if (k->key() == Qt::Key_Escape && k->modifiers() == Qt::NoModifier && button(Cancel)->isEnabled() &&
+            isButtonVisible(Cancel)) {
+            clickButton(Cancel);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
 }
 
 void DbNavigator::updateButtons()
@@ -198,8 +256,12 @@ void DbNavigator::updateButtons()
         editing,                          // Cancel
         browse,                           // Refresh
     };
-    for (int i = 0; i < ButtonCount; ++i)
-        m_buttons[size_t(i)]->setEnabled(on[i]);
+    // Buttons are enabled before others are disabled: a focused button that goes off hands the
+    // focus to the next one that is on, within the navigator.
+    for (const bool pass : {true, false})
+        for (int i = 0; i < ButtonCount; ++i)
+            if (on[i] == pass)
+                m_buttons[size_t(i)]->setEnabled(on[i]);
 }
 
 void DbNavigator::clickButton(Button b)

@@ -1,6 +1,7 @@
 #pragma once
 // Record navigator: ten buttons acting on the data set of a data source.
 #include "engine/dataset.h"
+#include <QKeySequence>
 #include <QList>
 #include <QStringList>
 #include <QToolButton>
@@ -18,6 +19,11 @@ public:
     using QToolButton::QToolButton;
 };
 
+/// The buttons take the keyboard focus by Tab (a click leaves the focus where it is, so an edit's
+/// pending text is written by the post it asks for). Row actions have keys, shown in the hints:
+/// Ctrl+E edit, Ctrl+S post, F5 refresh, anywhere in the navigator's window; Esc cancels the row
+/// when no widget of the window wants the key for itself (an edit uses its first Esc to take back
+/// its own typing, so the second one cancels the row).
 class DbNavigator : public QWidget {
     Q_OBJECT
 public:
@@ -41,6 +47,8 @@ public:
     QStringList hints() const { return m_hints; }
     void setShowHints(bool on);
     bool showHints() const { return m_showHints; }
+    /// The key of a button's action (empty: none), as its hint shows it after the hint text.
+    QKeySequence shortcut(Button b) const { return m_keys[size_t(b)]; }
 
     DbNavButton *button(Button b) const { return m_buttons[size_t(b)]; }
     /// Runs a button's action as a click would (nothing while it is disabled); an exception goes to the
@@ -53,14 +61,21 @@ signals:
     /// After a button's action has run (also when it failed).
     void clicked(kvt::DbNavigator::Button button);
 
+protected:
+    bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
 private:
     class Link;
     void applyHints();
+    void watchWindow();
 
     std::unique_ptr<Link> m_link;
     std::array<DbNavButton *, ButtonCount> m_buttons{};
     QStringList m_hints;
     bool m_showHints = false;
+    std::array<QKeySequence, ButtonCount> m_keys{};
+    QWidget *m_window = nullptr; // the window whose unused Esc cancels the row
 };
 
 } // namespace kvt

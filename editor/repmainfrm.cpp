@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDir>
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QFrame>
@@ -71,6 +72,19 @@ QFrame *newPanel(QWidget *parent, const char *name, bool lowered)
 }
 
 RepTreeItem *asNode(QTreeWidgetItem *item) { return static_cast<RepTreeItem *>(item); }
+
+/// The first widget of a page that takes typing, for the edit key on the tree.
+QWidget *firstInput(QWidget *page)
+{
+    if (!page)
+        return nullptr;
+    for (QWidget *w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        auto *edit = qobject_cast<QLineEdit *>(w);
+        if (edit && page->isAncestorOf(edit) && !edit->isReadOnly() && edit->isEnabled() && edit->isVisibleTo(page))
+            return edit;
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -182,6 +196,17 @@ void TRepMainForm::createLayout()
 
     auto *help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &TRepMainForm::showHelp);
+    // F2 on the tree edits the row of the selected node, as the navigator's Edit does, and takes
+    // the focus to the page's first field.
+    auto *editKey = new QShortcut(QKeySequence(Qt::Key_F2), TreeView1);
+    editKey->setContext(Qt::WidgetShortcut);
+    connect(editKey, &QShortcut::activated, this, [this] {
+        DBNavigator1->clickButton(DbNavigator::Edit);
+        DataSet *ds = DBNavigator1->dataSource() ? DBNavigator1->dataSource()->dataSet() : nullptr;
+        if (ds && ds->state() == DataSetState::Edit)
+            if (QWidget *first = firstInput(PageControl1->currentWidget()))
+                first->setFocus(Qt::ShortcutFocusReason);
+    });
     connect(btnRepEdtMenu, &QToolButton::clicked, this, [this] { guarded([this] { btnRepEdtMenuClick(); }); });
     connect(PmRepEdtExpand, &QAction::triggered, this, [this] { guarded([this] { PmRepEdtExpandClick(); }); });
     connect(PmRepEdtCollapse, &QAction::triggered, this, [this] { guarded([this] { PmRepEdtCollapseClick(); }); });
@@ -228,8 +253,24 @@ void TRepMainForm::createData()
     cmbRepCat->setKeyField(QStringLiteral("RepCatName"));
     cmbRepCat->setListField(QStringLiteral("RepCatName"));
     connect(cmbRepCat, &DbLookupComboBox::clicked, this, [this] { guarded([this] { cmbRepCatClick(); }); });
+    // A row that cannot be saved keeps its category, its tree and its page, as it keeps its node.
+    cmbRepCat->setBeforeMove([this] {
+        for (Table *t : {TblReports, TblRepBand, TblRepCtrl})
+            t->checkBrowseMode();
+    });
 
     DBNavigator1->setDataSource(DsRepCtrl);
+    // Whichever page is typed into, the message names the level that is empty.
+    const auto nothingToEdit = [this] {
+        if (!TblReports->isOpen() || TblReports->isEmpty())
+            return QStringLiteral("The category '%1' has no reports, so there is nothing here to edit")
+                .arg(cmbRepCat->currentText());
+        if (TblRepBand->isEmpty())
+            return QStringLiteral("The report has no print bands, so there is nothing here to edit");
+        return QStringLiteral("The print band has no controls, so there is nothing here to edit");
+    };
+    for (DataSource *ds : {DsReports, DsRepBand, DsRepCtrl})
+        setNoRecordText(ds, nothingToEdit);
 
     tsh_Reports = new TabSheet(PageControl1);
     tsh_Reports->setObjectName(QStringLiteral("tsh_Reports"));
@@ -367,9 +408,21 @@ void TRepMainForm::PmRepEdtCollapseClick()
 
 void TRepMainForm::showHelp()
 {
+    // Every hint points at F1, so F1 never fails in silence.
     const QString file = helpFile.section(QLatin1Char('>'), 0, 0);
-    if (!file.isEmpty() && QFileInfo::exists(file))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    const QString path = QDir::toNativeSeparators(file);
+    if (file.isEmpty() || !QFileInfo::exists(file)) {
+        messages().message(applicationTitle(),
+                           QStringLiteral("Help is not available: the help file '%1' was not found.")
+                               .arg(path.isEmpty() ? QStringLiteral("Kvtv3hlp.hlp") : path),
+                           MsgIcon::Information);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(file)))
+        messages().message(applicationTitle(),
+                           QStringLiteral("The help file '%1' could not be opened: no program to show it is set up.")
+                               .arg(path),
+                           MsgIcon::Information);
 }
 
 // ------------------------------------------------------------------ selection
@@ -386,6 +439,25 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
 {
     if (TreeBuilding)
         return;
+    RepTreeItem *entered = nodeItem ? asNode(nodeItem) : nullptr;
+    Table *tables[] = {TblReports, TblRepBand, TblRepCtrl};
+    if (entered && entered->record()) {
+        // Pending edits are saved first, while the rows on the pages are still those of the node
+        // being left. A row that cannot be saved keeps that node selected, with its look, and its
+        // row on the page; the next click on another node tries again.
+        SettlingNode = leavingItem;
+        try {
+            for (Table *t : tables)
+                t->checkBrowseMode();
+        } catch (const std::exception &e) {
+            SettlingNode = nullptr;
+            static_cast<RepTreeView *>(TreeView1)->restoreCurrent(leavingItem);
+            if (alreadyShown(e))
+                return;
+            throw;
+        }
+        SettlingNode = nullptr;
+    }
     // The view repaints the rows of the old and the new current node itself.
     if (leavingItem) {
         RepTreeItem *leaving = asNode(leavingItem);
@@ -400,7 +472,6 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
 
     if (TvDataType *rec = node->record()) {
         // The pages follow once, after all three tables are narrowed, not after every step.
-        Table *tables[] = {TblReports, TblRepBand, TblRepCtrl};
         for (Table *t : tables)
             t->disableControls();
         struct Enable {
@@ -416,10 +487,8 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
             }
             ~Enable() { now(); }
         } enable{tables};
-        // Pending edits are saved first, so the reads below and the pages' refresh can share
+        // Pending edits were saved above, so the reads below and the pages' refresh can share
         // one read of the store.
-        for (Table *t : tables)
-            t->checkBrowseMode();
         ReadScope read(TblReports->database());
         // The three reads first, one after the other, then what the window shows of them.
         TblReports->setFilter(quotedFilter(QStringLiteral("RepName"), rec->RepName));
@@ -525,7 +594,9 @@ void TRepMainForm::TblRepCtrlAfterPost()
 
 void TRepMainForm::TblRepCtrlRctIncludeChange(bool included)
 {
-    if (QTreeWidgetItem *item = TreeView1->currentItem())
+    // While a selection saves the row being left, the view already points at the node entered:
+    // the image belongs to the node of the row.
+    if (QTreeWidgetItem *item = SettlingNode ? SettlingNode : TreeView1->currentItem())
         asNode(item)->setStateIndex(included ? 7 : 5);
 }
 

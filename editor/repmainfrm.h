@@ -101,6 +101,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    /// The node being left while a selection saves its rows; its row is the one in edit.
+    QTreeWidgetItem *SettlingNode = nullptr;
     void createData();
     void createLayout();
     void adaptControlPage(int rctType);

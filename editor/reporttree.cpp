@@ -3,6 +3,7 @@
 #include "engine/dataset.h"
 #include "labels/textcache.h"
 #include "reportdef/codes.h"
+#include <QSignalBlocker>
 
 namespace kvt {
 
@@ -47,6 +48,52 @@ QRegion RepTreeView::visualRegionForSelection(const QItemSelection &selection) c
         }
     }
     return region;
+}
+
+void RepTreeView::restoreCurrent(QTreeWidgetItem *item)
+{
+    const QModelIndex index = item ? indexFromItem(item) : QModelIndex();
+    if (!index.isValid())
+        return;
+    {
+        const QSignalBlocker quiet(this);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    }
+    if (m_inputDepth > 0)
+        m_restored = index;
+}
+
+void RepTreeView::keepRestored()
+{
+    if (m_inputDepth > 0 || !m_restored.isValid()) {
+        if (m_inputDepth == 0)
+            m_restored = QPersistentModelIndex();
+        return;
+    }
+    const QModelIndex index = m_restored;
+    m_restored = QPersistentModelIndex();
+    const QSignalBlocker quiet(this);
+    if (currentIndex() != index)
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    else
+        selectionModel()->select(index, QItemSelectionModel::ClearAndSelect);
+}
+
+bool RepTreeView::viewportEvent(QEvent *event)
+{
+    ++m_inputDepth;
+    const bool done = QTreeWidget::viewportEvent(event);
+    --m_inputDepth;
+    keepRestored();
+    return done;
+}
+
+void RepTreeView::keyPressEvent(QKeyEvent *event)
+{
+    ++m_inputDepth;
+    QTreeWidget::keyPressEvent(event);
+    --m_inputDepth;
+    keepRestored();
 }
 
 QVariant RepTreeItem::data(int column, int role) const

@@ -42,9 +42,21 @@ private:
 class RepTreeView : public QTreeWidget {
 public:
     using QTreeWidget::QTreeWidget;
+    /// Makes item current and selected again without telling the window (its selection handler
+    /// does not run), after a selection that could not be completed. Inside a click or a key
+    /// press the view would go on to select the row the event points at; item is made current
+    /// and selected once more when the event is done.
+    void restoreCurrent(QTreeWidgetItem *item);
 
 protected:
     QRegion visualRegionForSelection(const QItemSelection &selection) const override;
+    bool viewportEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void keepRestored();
+    QPersistentModelIndex m_restored;
+    int m_inputDepth = 0;
 };
 
 /// Text of a control node: RctSortIdx as "%02d. " and the field label of the name before its first

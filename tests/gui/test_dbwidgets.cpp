@@ -510,9 +510,10 @@ TEST_F(DbWidgetsTest, NavigatorButtonsHintsAndGlyphs)
                   QStringLiteral("Insert"), QStringLiteral("Delete"), QStringLiteral("Edit"),
                   QStringLiteral("Post Changes"), QStringLiteral("Cancel"), QStringLiteral("Refresh Data")});
     nav.setShowHints(true);
-    EXPECT_EQ(nav.button(NB::Post)->toolTip(), QStringLiteral("Post Changes"));
+    EXPECT_EQ(nav.button(NB::Post)->toolTip(), QStringLiteral("Post Changes (Ctrl+S)")) << "with its key";
+    EXPECT_EQ(nav.button(NB::First)->toolTip(), QStringLiteral("First")) << "a button without a key";
     nav.setHints({QStringLiteral("Only the first")});
-    EXPECT_EQ(nav.button(NB::Refresh)->toolTip(), QStringLiteral("Refresh data")) << "missing hints stay standard";
+    EXPECT_EQ(nav.button(NB::Refresh)->toolTip(), QStringLiteral("Refresh data (F5)")) << "missing hints stay standard";
 
     // Every glyph is drawn for high-density screens and no two look alike.
     QList<QImage> images;

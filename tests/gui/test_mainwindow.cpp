@@ -352,7 +352,8 @@ TEST_F(MainWindowTest, MovingInTheTreePostsAnEditAndBadNumbersAreRefused)
     QTest::keyClick(width, Qt::Key_Return);
     ASSERT_EQ(rec.boxes.size(), 1);
     EXPECT_EQ(rec.boxes[0].caption, "KVT Report Editor");
-    EXPECT_TRUE(rec.boxes[0].text.contains("RctWidth")) << qPrintable(rec.boxes[0].text);
+    EXPECT_TRUE(rec.boxes[0].text.contains("'Width'")) << qPrintable(rec.boxes[0].text);
+    EXPECT_FALSE(rec.boxes[0].text.contains("RctWidth")) << "named as the page names it";
     EXPECT_EQ(width->text(), "abc");
     EXPECT_EQ(w->TblRepCtrl->state(), DataSetState::Edit);
 
