@@ -13,6 +13,8 @@ namespace kvt {
 
 namespace {
 constexpr int EditHeight = 21;
+// Gap between the columns of a radio group, so no item's text runs into the next item.
+constexpr int RadioColumnGap = 6;
 
 void readOnlyLook(QLineEdit *e)
 {
@@ -66,16 +68,18 @@ static DbRadioGroup *addRadioGroup(QWidget *page, const char *name, DataSource *
     g->setValues(values);
     g->setColumns(columns);
     g->setGeometry(r);
-    // The design sizes are tight for a titled group: keep the buttons close together.
+    // The design sizes are tight for a titled group: rows close together, and a gap between the
+    // columns, so that a long text does not run into the next item.
     if (auto *l = qobject_cast<QGridLayout *>(g->layout())) {
-        l->setContentsMargins(4, 0, 2, 0);
+        l->setContentsMargins(2, 0, 0, 0);
         l->setVerticalSpacing(0);
-        l->setHorizontalSpacing(0);
+        l->setHorizontalSpacing(RadioColumnGap);
     }
-    for (int i = 0; i < g->count(); ++i) {
+    // Small indicators close to their texts, as the design sizes were made for.
+    g->setStyleSheet(QStringLiteral("QRadioButton { spacing: 3px; }"
+                                    " QRadioButton::indicator { width: 13px; height: 13px; }"));
+    for (int i = 0; i < g->count(); ++i)
         g->button(i)->setFixedHeight(17);
-        g->button(i)->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
-    }
     g->setDataSource(ds);
     g->setDataField(QString::fromLatin1(field));
     return g;

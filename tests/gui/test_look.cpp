@@ -1,4 +1,4 @@
-// Look of the main window: the tree's pictures on the selected row.
+// Look of the main window: radio items in their group's font, and the tree's pictures on the selected row.
 #include "dbwidgets/dbedit.h"
 #include "dbwidgets/dblookupcombobox.h"
 #include "dbwidgets/dbnavigator.h"
@@ -27,6 +27,19 @@ protected:
     /// The window's rectangle of a widget inside it.
     QRect inWindow(const QWidget *c) const { return QRect(c->mapTo(w.get(), QPoint(0, 0)), c->size()); }
 };
+
+TEST_F(LookTest, RadioItemsAreWrittenInTheFontTheirGroupIsCaptionedWith)
+{
+    start();
+    const QList<DbRadioGroup *> groups = w->findChildren<DbRadioGroup *>();
+    ASSERT_EQ(groups.size(), 3);
+    for (DbRadioGroup *g : groups) {
+        SCOPED_TRACE(g->objectName().toStdString());
+        EXPECT_EQ(g->font().family(), "DejaVu Sans") << "the label font of the text tables";
+        for (int b = 0; b < g->count(); ++b)
+            EXPECT_EQ(g->button(b)->font(), g->font()) << qPrintable(g->button(b)->text());
+    }
+}
 
 /// Whether the picture, drawn untouched (transparent pixels aside), is somewhere in the rectangle.
 bool holdsPicture(const QImage &grabbed, const QRect &where, const QImage &picture)
