@@ -8,11 +8,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollArea>
 
 namespace kvt {
 
 namespace {
 constexpr int EditHeight = 21;
+// Room kept right of and below the last component of a page.
+constexpr int PageMargin = 4;
+// Height of the part of a page that a window at its minimum size shows.
+constexpr int MinPageHeight = 120;
 // Gap between the columns of a radio group, so no item's text runs into the next item.
 constexpr int RadioColumnGap = 6;
 
@@ -55,6 +60,27 @@ QLabel *addLabel(QWidget *page, const char *name, const QString &caption, int x,
     if (buddy)
         l->setBuddy(buddy);
     return l;
+}
+
+QScrollArea *addScrollArea(QWidget *page, const char *name)
+{
+    auto *area = new QScrollArea(page->parentWidget());
+    area->setObjectName(QString::fromLatin1(name));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    // Not a stop of its own: moving the focus to a component scrolls it into view.
+    area->setFocusPolicy(Qt::NoFocus);
+    // The first rows of a page stay in view however small the window is made.
+    area->setMinimumHeight(MinPageHeight);
+    fitPageToContents(page);
+    area->setWidget(page);
+    return area;
+}
+
+void fitPageToContents(QWidget *page)
+{
+    const QRect used = page->childrenRect();
+    page->setMinimumSize(used.right() + 1 + PageMargin, used.bottom() + 1 + PageMargin);
 }
 
 static DbRadioGroup *addRadioGroup(QWidget *page, const char *name, DataSource *ds, const char *field,

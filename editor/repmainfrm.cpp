@@ -30,6 +30,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollArea>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -131,6 +132,8 @@ void TRepMainForm::createLayout()
     btnRepEdtMenu->setIconSize(QSize(16, 16));
     btnRepEdtMenu->setGeometry(160, 2, 25, 25);
     btnRepEdtMenu->setToolTip(QStringLiteral("Pop-up menu"));
+    // Narrower, and the button placed at the right edge would cover the selector.
+    Panel1->setMinimumWidth(cmbRepCat->geometry().right() + 1 + 4 + btnRepEdtMenu->width() + 4);
 
     TreeView1 = new RepTreeView(Panel1);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
@@ -160,6 +163,8 @@ void TRepMainForm::createLayout()
 
     PageControl1 = new QTabWidget(Panel2);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    // Every tab stays whole: the panel cannot be made narrower than the tabs take.
+    PageControl1->setUsesScrollButtons(false);
     right->addWidget(PageControl1);
 
     RxSplitter1->addWidget(Panel1);
@@ -245,9 +250,10 @@ void TRepMainForm::createData()
     reportPage = new ReportPage(DsReports, tsh_Reports);
     bandPage = new BandPage(DsRepBand, tsh_RepBand);
     ctrlPage = new ControlPage(DsRepCtrl, tsh_RepCtrl);
-    tsh_Reports->layout()->addWidget(reportPage);
-    tsh_RepBand->layout()->addWidget(bandPage);
-    tsh_RepCtrl->layout()->addWidget(ctrlPage);
+    // Below the size that shows a page whole, the page scrolls.
+    tsh_Reports->layout()->addWidget(addScrollArea(reportPage, "ScrollBox1"));
+    tsh_RepBand->layout()->addWidget(addScrollArea(bandPage, "ScrollBox2"));
+    tsh_RepCtrl->layout()->addWidget(addScrollArea(ctrlPage, "ScrollBox3"));
     for (TabSheet *s : {tsh_Reports, tsh_RepBand, tsh_RepCtrl})
         s->layout()->setContentsMargins(0, 0, 0, 0);
     PageControl1->setCurrentWidget(tsh_RepCtrl);
@@ -282,10 +288,12 @@ void TRepMainForm::FormShow()
         FormSetup(this);
         // Captions from the text tables differ in length from the design ones.
         for (QWidget *page : {static_cast<QWidget *>(reportPage), static_cast<QWidget *>(bandPage),
-                              static_cast<QWidget *>(ctrlPage)})
+                              static_cast<QWidget *>(ctrlPage)}) {
             for (QLabel *l : page->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
                 if (l != bandPage->Lbl_B)
                     l->adjustSize();
+            fitPageToContents(page);
+        }
         RctTypeCaption = ctrlPage->RdgRctType->title();
     }
     TblRepCat->first();
