@@ -259,10 +259,13 @@ void TRepMainForm::createData()
     PageControl1->setCurrentWidget(tsh_RepCtrl);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
 
-    connect(ctrlPage->EdtRctLabelFnt, &DbEdit::clicked, this, [this] { EdtRctFontClick(ctrlPage->EdtRctLabelFnt); });
-    connect(ctrlPage->EdtRctFieldFnt, &DbEdit::clicked, this, [this] { EdtRctFontClick(ctrlPage->EdtRctFieldFnt); });
-    connect(bandPage->EdtRbdBox, &DbEdit::clicked, this, [this] { EdtFrameBoxClick(bandPage->EdtRbdBox); });
-    connect(ctrlPage->EdtRctBox, &DbEdit::clicked, this, [this] { EdtFrameBoxClick(ctrlPage->EdtRctBox); });
+    // A click, or one of the edit's open keys, opens the dialog.
+    for (auto opened : {&DbEdit::clicked, &DbEdit::openRequested}) {
+        connect(ctrlPage->EdtRctLabelFnt, opened, this, [this] { EdtRctFontClick(ctrlPage->EdtRctLabelFnt); });
+        connect(ctrlPage->EdtRctFieldFnt, opened, this, [this] { EdtRctFontClick(ctrlPage->EdtRctFieldFnt); });
+        connect(bandPage->EdtRbdBox, opened, this, [this] { EdtFrameBoxClick(bandPage->EdtRbdBox); });
+        connect(ctrlPage->EdtRctBox, opened, this, [this] { EdtFrameBoxClick(ctrlPage->EdtRctBox); });
+    }
 }
 
 // ------------------------------------------------------------------ show sequence and tree build
