@@ -94,6 +94,13 @@ QIcon glyphIcon(DbNavigator::Button b)
     return icon;
 }
 
+/// Screen readers name a glyph button by its hint, whether the hints are shown or not.
+void nameButtons(const std::array<DbNavButton *, DbNavigator::ButtonCount> &buttons, const QStringList &hints)
+{
+    for (int i = 0; i < DbNavigator::ButtonCount; ++i)
+        buttons[size_t(i)]->setAccessibleName(hints.value(i));
+}
+
 } // namespace
 
 class DbNavigator::Link : public DataLink {
@@ -124,6 +131,7 @@ DbNavigator::DbNavigator(QWidget *parent) : QWidget(parent), m_link(std::make_un
         m_buttons[size_t(i)] = btn;
     }
     applyHints();
+    nameButtons(m_buttons, m_hints);
     updateButtons();
 }
 
@@ -161,6 +169,7 @@ void DbNavigator::setHints(const QStringList &hints)
     for (int i = 0; i < ButtonCount; ++i)
         m_hints << (i < hints.size() ? hints[i] : standard[i]);
     applyHints();
+    nameButtons(m_buttons, m_hints);
 }
 
 void DbNavigator::setShowHints(bool on)

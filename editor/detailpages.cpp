@@ -21,6 +21,16 @@ constexpr int MinPageHeight = 120;
 // Gap between the columns of a radio group, so no item's text runs into the next item.
 constexpr int RadioColumnGap = 6;
 
+/// Names the four margin or spacing edits, top, left, right, bottom, for screen readers: no label
+/// names them, only the figure beside them shows what they are.
+void nameSides(std::initializer_list<QWidget *> edits, const char *what)
+{
+    static const char *const sides[] = {"Top", "Left", "Right", "Bottom"};
+    int i = 0;
+    for (QWidget *e : edits)
+        e->setAccessibleName(QStringLiteral("%1 %2").arg(QLatin1String(sides[i++]), QLatin1String(what)));
+}
+
 void readOnlyLook(QLineEdit *e)
 {
     e->setReadOnly(true);
@@ -140,6 +150,7 @@ ReportPage::ReportPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     EdtRepBottomY = addEdit(this, "EdtRepBottomY", ds, "RepBottomY", 8, 288, 64, "Bottom Margin");
     for (QWidget *e : {EdtRepTopY, EdtRepLeftX, EdtRepRightX, EdtRepBottomY})
         addPercentLabel(this, e)->move(e->x() + e->width() + 2, e->y() + 3);
+    nameSides({EdtRepTopY, EdtRepLeftX, EdtRepRightX, EdtRepBottomY}, "Margin");
     Image1 = new MarginFigure(MarginFigure::Shape::TallPage, this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(88, 128, 153, 185);
@@ -177,6 +188,7 @@ BandPage::BandPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     EdtRbdBottomY = addEdit(this, "EdtRbdBottomY", ds, "RbdBottomY", 8, 208, 64, "Bottom Margin");
     for (QWidget *e : {EdtRbdTopY, EdtRbdLeftX, EdtRbdRightX, EdtRbdBottomY})
         addPercentLabel(this, e)->move(e->x() + e->width() + 2, e->y() + 3);
+    nameSides({EdtRbdTopY, EdtRbdLeftX, EdtRbdRightX, EdtRbdBottomY}, "Margin");
     Image3 = new MarginFigure(MarginFigure::Shape::WideBox, this);
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setGeometry(96, 136, 153, 86);
@@ -240,6 +252,7 @@ ControlPage::ControlPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     EdtRctSpBottom = addEdit(this, "EdtRctSpBottom", ds, "RctSpBottom", 8, 336, 64, "Bottom Margin");
     for (QWidget *e : {EdtRctSpTop, EdtRctSpLeft, EdtRctSpRight, EdtRctSpBottom})
         addPercentLabel(this, e)->move(e->x() + e->width() + 2, e->y() + 3);
+    nameSides({EdtRctSpTop, EdtRctSpLeft, EdtRctSpRight, EdtRctSpBottom}, "Spacing");
     Image2 = new MarginFigure(MarginFigure::Shape::WideBox, this);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(96, 264, 153, 86);

@@ -8,6 +8,7 @@
 #include "dbwidgets/dblookupcombobox.h"
 #include "dbwidgets/dbnavigator.h"
 #include "dbwidgets/dbradiogroup.h"
+#include "editor/accessnames.h"
 #include "editor/detailpages.h"
 #include "editor/reporttree.h"
 #include "editor/stateimages.h"
@@ -77,6 +78,7 @@ RepTreeItem *asNode(QTreeWidgetItem *item) { return static_cast<RepTreeItem *>(i
 
 TRepMainForm::TRepMainForm(QWidget *parent) : QWidget(parent)
 {
+    installWindowAccessibility();
     setObjectName(QStringLiteral("RepMainForm"));
     setWindowTitle(QStringLiteral("Report Editor for Tarrow V3 "));
     setToolTip(QStringLiteral("Click F1 for HELP"));
@@ -89,6 +91,7 @@ TRepMainForm::TRepMainForm(QWidget *parent) : QWidget(parent)
 
     createLayout();
     createData();
+    nameUnlabelledControls(*this);
 
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());
@@ -297,6 +300,7 @@ void TRepMainForm::FormShow()
                     l->adjustSize();
             fitPageToContents(page);
         }
+        nameUnlabelledControls(*this);
         RctTypeCaption = ctrlPage->RdgRctType->title();
     }
     TblRepCat->first();

@@ -1,4 +1,5 @@
-// Keyboard: the font and frame editors open from the keyboard.
+// Keyboard and screen reader: the font and frame editors open from the keyboard, and every control of
+// the main window and the box-frame dialog has a name a screen reader can announce.
 #include "dbwidgets/dbedit.h"
 #include "dbwidgets/dblookupcombobox.h"
 #include "dbwidgets/dbnavigator.h"
@@ -21,6 +22,32 @@
 using namespace kvt;
 
 namespace {
+
+QString accessibleName(QObject *o)
+{
+    QAccessibleInterface *i = QAccessible::queryAccessibleInterface(o);
+    return i ? i->text(QAccessible::Name) : QString();
+}
+
+/// What a control is called in a failure message: its name, else its class.
+std::string describe(const QWidget *c)
+{
+    return (c->objectName().isEmpty() ? QString::fromLatin1(c->metaObject()->className()) : c->objectName())
+        .toStdString();
+}
+
+/// The shown widgets of a window that a user can reach or work: focus stops and buttons.
+QList<QWidget *> interactiveWidgets(QWidget *window)
+{
+    QList<QWidget *> out;
+    for (QWidget *c : window->findChildren<QWidget *>()) {
+        if (!c->isVisible() || c->isWindow())
+            continue;
+        if (c->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton *>(c))
+            out << c;
+    }
+    return out;
+}
 
 class AccessTest : public test::DemoWindowTest {};
 
@@ -84,6 +111,76 @@ TEST_F(AccessTest, FontAndFrameEditsOpenTheirDialogsFromTheKeyboard)
     EXPECT_FALSE(override.isAccepted()) << "F2 on an edit without a dialog is left to the window";
     QTest::keyClick(w->bandPage->EdtRbdName, Qt::Key_Return);
     EXPECT_TRUE(rec.dialogTitles.isEmpty());
+}
+
+TEST_F(AccessTest, EveryControlHasAnAccessibleName)
+{
+    start();
+    chooseCategory("Quotes");
+    select(node("QuoteStd", "Detail", "Qty")); // all three pages can be shown
+    QSet<QWidget *> checked;
+    for (TabSheet *sheet : {w->tsh_Reports, w->tsh_RepBand, w->tsh_RepCtrl}) {
+        w->PageControl1->setCurrentWidget(sheet);
+        QApplication::processEvents();
+        SCOPED_TRACE(sheet->objectName().toStdString());
+        for (QWidget *c : interactiveWidgets(w.get())) {
+            checked << c;
+            EXPECT_FALSE(accessibleName(c).trimmed().isEmpty()) << describe(c);
+        }
+    }
+    EXPECT_GE(checked.size(), 40) << "the walk reached the controls";
+
+    // The names are the words the user sees: captions and labels from the text tables, and for the
+    // controls without one, names of what they stand for.
+    const struct {
+        QObject *control;
+        const char *name;
+    } names[] = {
+        {w->cmbRepCat, "Category"},
+        {w->btnRepEdtMenu, "Pop-up menu"},
+        {w->TreeView1, "Report Tree"},
+        {w->ctrlPage->Ed1, "Control Name"},
+        {w->ctrlPage->EdtRctLabelWidth, "Label Width"},
+        {w->bandPage->EdtRbdBox, "Band Frame"},
+        {w->reportPage->EdtRepTopY, "Top Margin"},
+        {w->reportPage->EdtRepBottomY, "Bottom Margin"},
+        {w->bandPage->EdtRbdLeftX, "Left Margin"},
+        {w->bandPage->EdtRbdRightX, "Right Margin"},
+        {w->ctrlPage->EdtRctSpTop, "Top Spacing"},
+        {w->ctrlPage->EdtRctSpLeft, "Left Spacing"},
+        {w->ctrlPage->EdtRctSpRight, "Right Spacing"},
+        {w->ctrlPage->EdtRctSpBottom, "Bottom Spacing"},
+        {w->DBNavigator1->button(DbNavigator::First), "First"},
+        {w->DBNavigator1->button(DbNavigator::Edit), "Edit"},
+        {w->DBNavigator1->button(DbNavigator::Post), "Post Changes"},
+        {w->DBNavigator1->button(DbNavigator::Cancel), "Cancel"},
+        {w->DBNavigator1->button(DbNavigator::Refresh), "Refresh Data"},
+    };
+    for (const auto &n : names)
+        EXPECT_EQ(accessibleName(n.control), n.name) << n.control->objectName().toStdString();
+    for (int b = 0; b < DbNavigator::ButtonCount; ++b)
+        EXPECT_FALSE(accessibleName(w->DBNavigator1->button(DbNavigator::Button(b))).isEmpty()) << b;
+    EXPECT_NE(accessibleName(w->cmbRepCat), w->cmbRepCat->currentText()) << "named, not announced by its value";
+
+    // The main window is announced as a window, by its title.
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(w.get());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    EXPECT_EQ(window->text(QAccessible::Name), w->windowTitle());
+}
+
+TEST_F(AccessTest, EveryControlOfTheBoxFrameDialogHasAnAccessibleName)
+{
+    start();
+    BoxFrameDialog->show(); // captioned on its first show
+    QApplication::processEvents();
+    const QList<QWidget *> controls = interactiveWidgets(BoxFrameDialog);
+    EXPECT_EQ(controls.size(), 6);
+    for (QWidget *c : controls)
+        EXPECT_FALSE(accessibleName(c).trimmed().isEmpty()) << describe(c);
+    EXPECT_EQ(accessibleName(BoxFrameDialog->chk_BoxFrameTop), "Top");
+    EXPECT_EQ(accessibleName(BoxFrameDialog), "Modify Box Frame");
+    BoxFrameDialog->hide();
 }
 
 } // namespace
