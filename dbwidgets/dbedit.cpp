@@ -1,6 +1,7 @@
 #include "dbwidgets/dbedit.h"
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QTimer>
 #include <algorithm>
@@ -171,8 +172,42 @@ void DbEdit::focusOutEvent(QFocusEvent *e)
         commit();
 }
 
+bool DbEdit::isOpenKey(const QKeyEvent *e) const
+{
+    if (!isReadOnly() || !isEnabled() || !isSignalConnected(QMetaMethod::fromSignal(&DbEdit::openRequested)))
+        return false;
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+    case Qt::Key_F2:
+    case Qt::Key_F4:
+        return mods == Qt::NoModifier;
+    case Qt::Key_Down:
+        return mods == Qt::AltModifier;
+    default:
+        return false;
+    }
+}
+
+bool DbEdit::event(QEvent *e)
+{
+    // The edit's own use of these keys comes before any shortcut of the window.
+    if (e->type() == QEvent::ShortcutOverride && isOpenKey(static_cast<QKeyEvent *>(e))) {
+        e->accept();
+        return true;
+    }
+    return QLineEdit::event(e);
+}
+
 void DbEdit::keyPressEvent(QKeyEvent *e)
 {
+    if (isOpenKey(e)) {
+        e->accept();
+        emit openRequested();
+        return;
+    }
     switch (e->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

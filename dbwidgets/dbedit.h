@@ -31,8 +31,12 @@ public:
 signals:
     /// A mouse click on the edit, also when it is read-only.
     void clicked();
+    /// Enter, Space, F2, F4 or Alt+Down on a read-only edit: the keys that ask for the dialog a click
+    /// opens. Only an edit with a receiver takes these keys; others keep their usual meaning.
+    void openRequested();
 
 protected:
+    bool event(QEvent *e) override;
     void dataChange() override;
     void stateChange() override;
     void updateData() override;
@@ -43,6 +47,7 @@ protected:
 
 private:
     void onTextEdited();
+    bool isOpenKey(const QKeyEvent *e) const;
     void writePending();
     void applyReadOnly();
     void noteUnreadable(Field *f);

@@ -1,6 +1,57 @@
 #include "dbwidgets/dblookupcombobox.h"
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 
 namespace kvt {
+
+namespace {
+
+/// Qt announces a combo box on Linux by the item it shows, whatever its accessible name. The selector
+/// is announced by its name, and what it shows is its value, on every platform.
+class LookupComboAccessible : public QAccessibleWidget {
+public:
+    explicit LookupComboAccessible(QComboBox *combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return combo()->currentText();
+        const QString own = QAccessibleWidget::text(t); // the accessible name, else a label's text
+        return t == QAccessible::Name && own.isEmpty() ? combo()->currentText() : own;
+    }
+    // The item list is the one child, as in Qt's own combo box interface.
+    int childCount() const override { return combo()->view() ? 1 : 0; }
+    QAccessibleInterface *child(int index) const override
+    {
+        return index == 0 && combo()->view() ? QAccessible::queryAccessibleInterface(combo()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && combo()->view() && child->object() == combo()->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override { return QStringList{showMenuAction()} + QAccessibleWidget::actionNames(); }
+    void doAction(const QString &action) override
+    {
+        if (action == showMenuAction() || action == pressAction())
+            combo()->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    QComboBox *combo() const { return static_cast<QComboBox *>(widget()); }
+};
+
+QAccessibleInterface *lookupComboInterface(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(DbLookupComboBox::staticMetaObject.className()))
+        if (auto *combo = qobject_cast<QComboBox *>(object))
+            return new LookupComboAccessible(combo);
+    return nullptr;
+}
+
+} // namespace
 
 class DbLookupComboBox::ListLink : public DataLink {
 public:
@@ -15,6 +66,8 @@ private:
 DbLookupComboBox::DbLookupComboBox(QWidget *parent)
     : QComboBox(parent), m_listLink(std::make_unique<ListLink>(this))
 {
+    static const bool accessible = (QAccessible::installFactory(lookupComboInterface), true);
+    Q_UNUSED(accessible);
     setEditable(false);
     connect(this, &QComboBox::activated, this, &DbLookupComboBox::onActivated);
 }

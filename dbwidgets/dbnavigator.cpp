@@ -97,6 +97,13 @@ QIcon glyphIcon(DbNavigator::Button b)
     return icon;
 }
 
+/// Screen readers name a glyph button by its hint, whether the hints are shown or not.
+void nameButtons(const std::array<DbNavButton *, DbNavigator::ButtonCount> &buttons, const QStringList &hints)
+{
+    for (int i = 0; i < DbNavigator::ButtonCount; ++i)
+        buttons[size_t(i)]->setAccessibleName(hints.value(i));
+}
+
 } // namespace
 
 class DbNavigator::Link : public DataLink {
@@ -140,6 +147,7 @@ DbNavigator::DbNavigator(QWidget *parent) : QWidget(parent), m_link(std::make_un
         });
     }
     applyHints();
+    nameButtons(m_buttons, m_hints);
     updateButtons();
 }
 
@@ -177,6 +185,7 @@ void DbNavigator::setHints(const QStringList &hints)
     for (int i = 0; i < ButtonCount; ++i)
         m_hints << (i < hints.size() ? hints[i] : standard[i]);
     applyHints();
+    nameButtons(m_buttons, m_hints);
 }
 
 void DbNavigator::setShowHints(bool on)

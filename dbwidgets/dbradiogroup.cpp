@@ -1,5 +1,6 @@
 #include "dbwidgets/dbradiogroup.h"
 #include <QButtonGroup>
+#include <QEvent>
 #include <QGridLayout>
 #include <QRadioButton>
 
@@ -21,11 +22,27 @@ void DbRadioGroup::setItems(const QStringList &items)
     m_items = items;
     for (int i = 0; i < items.size(); ++i) {
         auto *b = new QRadioButton(items[i], this);
+        b->setFont(font());
+        b->setPalette(palette());
         m_group->addButton(b, i);
         m_buttons.push_back(b);
     }
     arrange();
     dataChange();
+}
+
+void DbRadioGroup::changeEvent(QEvent *e)
+{
+    QGroupBox::changeEvent(e);
+    // The items are written in the group's font and colour. Under a style sheet of a window above,
+    // Qt does not hand a font set on the group down to its children, so the group does it.
+    if (e->type() == QEvent::FontChange) {
+        for (QRadioButton *b : m_buttons)
+            b->setFont(font());
+    } else if (e->type() == QEvent::PaletteChange) {
+        for (QRadioButton *b : m_buttons)
+            b->setPalette(palette());
+    }
 }
 
 void DbRadioGroup::setValues(const QStringList &values)

@@ -36,6 +36,7 @@ public:
 
 protected:
     void dataChange() override;
+    void changeEvent(QEvent *e) override;
 
 private:
     void arrange();

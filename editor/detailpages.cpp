@@ -8,11 +8,28 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollArea>
 
 namespace kvt {
 
 namespace {
 constexpr int EditHeight = 21;
+// Room kept right of and below the last component of a page.
+constexpr int PageMargin = 4;
+// Height of the part of a page that a window at its minimum size shows.
+constexpr int MinPageHeight = 120;
+// Gap between the columns of a radio group, so no item's text runs into the next item.
+constexpr int RadioColumnGap = 6;
+
+/// Names the four margin or spacing edits, top, left, right, bottom, for screen readers: no label
+/// names them, only the figure beside them shows what they are.
+void nameSides(std::initializer_list<QWidget *> edits, const char *what)
+{
+    static const char *const sides[] = {"Top", "Left", "Right", "Bottom"};
+    int i = 0;
+    for (QWidget *e : edits)
+        e->setAccessibleName(QStringLiteral("%1 %2").arg(QLatin1String(sides[i++]), QLatin1String(what)));
+}
 
 void readOnlyLook(QLineEdit *e)
 {
@@ -55,6 +72,27 @@ QLabel *addLabel(QWidget *page, const char *name, const QString &caption, int x,
     return l;
 }
 
+QScrollArea *addScrollArea(QWidget *page, const char *name)
+{
+    auto *area = new QScrollArea(page->parentWidget());
+    area->setObjectName(QString::fromLatin1(name));
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    // Not a stop of its own: moving the focus to a component scrolls it into view.
+    area->setFocusPolicy(Qt::NoFocus);
+    // The first rows of a page stay in view however small the window is made.
+    area->setMinimumHeight(MinPageHeight);
+    fitPageToContents(page);
+    area->setWidget(page);
+    return area;
+}
+
+void fitPageToContents(QWidget *page)
+{
+    const QRect used = page->childrenRect();
+    page->setMinimumSize(used.right() + 1 + PageMargin, used.bottom() + 1 + PageMargin);
+}
+
 static DbRadioGroup *addRadioGroup(QWidget *page, const char *name, DataSource *ds, const char *field,
                                    const QStringList &items, const QStringList &values, int columns,
                                    const QRect &r)
@@ -66,16 +104,18 @@ static DbRadioGroup *addRadioGroup(QWidget *page, const char *name, DataSource *
     g->setValues(values);
     g->setColumns(columns);
     g->setGeometry(r);
-    // The design sizes are tight for a titled group: keep the buttons close together.
+    // The design sizes are tight for a titled group: rows close together, and a gap between the
+    // columns, so that a long text does not run into the next item.
     if (auto *l = qobject_cast<QGridLayout *>(g->layout())) {
-        l->setContentsMargins(4, 0, 2, 0);
+        l->setContentsMargins(2, 0, 0, 0);
         l->setVerticalSpacing(0);
-        l->setHorizontalSpacing(0);
+        l->setHorizontalSpacing(RadioColumnGap);
     }
-    for (int i = 0; i < g->count(); ++i) {
+    // Small indicators close to their texts, as the design sizes were made for.
+    g->setStyleSheet(QStringLiteral("QRadioButton { spacing: 3px; }"
+                                    " QRadioButton::indicator { width: 13px; height: 13px; }"));
+    for (int i = 0; i < g->count(); ++i)
         g->button(i)->setFixedHeight(17);
-        g->button(i)->setStyleSheet(QStringLiteral("QRadioButton { spacing: 2px; }"));
-    }
     g->setDataSource(ds);
     g->setDataField(QString::fromLatin1(field));
     return g;
@@ -110,6 +150,7 @@ ReportPage::ReportPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     EdtRepBottomY = addEdit(this, "EdtRepBottomY", ds, "RepBottomY", 8, 288, 64, "Bottom Margin");
     for (QWidget *e : {EdtRepTopY, EdtRepLeftX, EdtRepRightX, EdtRepBottomY})
         addPercentLabel(this, e)->move(e->x() + e->width() + 2, e->y() + 3);
+    nameSides({EdtRepTopY, EdtRepLeftX, EdtRepRightX, EdtRepBottomY}, "Margin");
     Image1 = new MarginFigure(MarginFigure::Shape::TallPage, this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(88, 128, 153, 185);
@@ -147,6 +188,7 @@ BandPage::BandPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     EdtRbdBottomY = addEdit(this, "EdtRbdBottomY", ds, "RbdBottomY", 8, 208, 64, "Bottom Margin");
     for (QWidget *e : {EdtRbdTopY, EdtRbdLeftX, EdtRbdRightX, EdtRbdBottomY})
         addPercentLabel(this, e)->move(e->x() + e->width() + 2, e->y() + 3);
+    nameSides({EdtRbdTopY, EdtRbdLeftX, EdtRbdRightX, EdtRbdBottomY}, "Margin");
     Image3 = new MarginFigure(MarginFigure::Shape::WideBox, this);
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setGeometry(96, 136, 153, 86);
@@ -210,6 +252,7 @@ ControlPage::ControlPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     EdtRctSpBottom = addEdit(this, "EdtRctSpBottom", ds, "RctSpBottom", 8, 336, 64, "Bottom Margin");
     for (QWidget *e : {EdtRctSpTop, EdtRctSpLeft, EdtRctSpRight, EdtRctSpBottom})
         addPercentLabel(this, e)->move(e->x() + e->width() + 2, e->y() + 3);
+    nameSides({EdtRctSpTop, EdtRctSpLeft, EdtRctSpRight, EdtRctSpBottom}, "Spacing");
     Image2 = new MarginFigure(MarginFigure::Shape::WideBox, this);
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(96, 264, 153, 86);

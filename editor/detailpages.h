@@ -4,6 +4,7 @@
 
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 
 namespace kvt {
 
@@ -20,6 +21,12 @@ DbEdit *addEdit(QWidget *page, const char *name, DataSource *ds, const char *fie
                 const char *hint = nullptr);
 /// A label at the given place that focuses buddy (may be null).
 QLabel *addLabel(QWidget *page, const char *name, const QString &caption, int x, int y, QWidget *buddy);
+/// Puts the page into a scroll area of the given name, so a window smaller than the page reaches all of
+/// it; the page keeps its name and the places of its components.
+QScrollArea *addScrollArea(QWidget *page, const char *name);
+/// Makes the page at least as large as its shown components (and a small margin), so that its scroll
+/// area scrolls instead of cutting them. Run again when captions change the components' sizes.
+void fitPageToContents(QWidget *page);
 
 class ReportPage : public QWidget {
     Q_OBJECT

@@ -8,6 +8,7 @@
 #include "dbwidgets/dblookupcombobox.h"
 #include "dbwidgets/dbnavigator.h"
 #include "dbwidgets/dbradiogroup.h"
+#include "editor/accessnames.h"
 #include "editor/detailpages.h"
 #include "editor/reporttree.h"
 #include "editor/stateimages.h"
@@ -31,6 +32,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollArea>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -90,6 +92,7 @@ QWidget *firstInput(QWidget *page)
 
 TRepMainForm::TRepMainForm(QWidget *parent) : QWidget(parent)
 {
+    installWindowAccessibility();
     setObjectName(QStringLiteral("RepMainForm"));
     setWindowTitle(QStringLiteral("Report Editor for Tarrow V3 "));
     setToolTip(QStringLiteral("Click F1 for HELP"));
@@ -102,6 +105,7 @@ TRepMainForm::TRepMainForm(QWidget *parent) : QWidget(parent)
 
     createLayout();
     createData();
+    nameUnlabelledControls(*this);
 
     if (QScreen *s = screen())
         move(s->availableGeometry().center() - rect().center());
@@ -145,6 +149,8 @@ void TRepMainForm::createLayout()
     btnRepEdtMenu->setIconSize(QSize(16, 16));
     btnRepEdtMenu->setGeometry(160, 2, 25, 25);
     btnRepEdtMenu->setToolTip(QStringLiteral("Pop-up menu"));
+    // Narrower, and the button placed at the right edge would cover the selector.
+    Panel1->setMinimumWidth(cmbRepCat->geometry().right() + 1 + 4 + btnRepEdtMenu->width() + 4);
 
     TreeView1 = new RepTreeView(Panel1);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
@@ -174,6 +180,8 @@ void TRepMainForm::createLayout()
 
     PageControl1 = new QTabWidget(Panel2);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    // Every tab stays whole: the panel cannot be made narrower than the tabs take.
+    PageControl1->setUsesScrollButtons(false);
     right->addWidget(PageControl1);
 
     RxSplitter1->addWidget(Panel1);
@@ -286,18 +294,22 @@ void TRepMainForm::createData()
     reportPage = new ReportPage(DsReports, tsh_Reports);
     bandPage = new BandPage(DsRepBand, tsh_RepBand);
     ctrlPage = new ControlPage(DsRepCtrl, tsh_RepCtrl);
-    tsh_Reports->layout()->addWidget(reportPage);
-    tsh_RepBand->layout()->addWidget(bandPage);
-    tsh_RepCtrl->layout()->addWidget(ctrlPage);
+    // Below the size that shows a page whole, the page scrolls.
+    tsh_Reports->layout()->addWidget(addScrollArea(reportPage, "ScrollBox1"));
+    tsh_RepBand->layout()->addWidget(addScrollArea(bandPage, "ScrollBox2"));
+    tsh_RepCtrl->layout()->addWidget(addScrollArea(ctrlPage, "ScrollBox3"));
     for (TabSheet *s : {tsh_Reports, tsh_RepBand, tsh_RepCtrl})
         s->layout()->setContentsMargins(0, 0, 0, 0);
     PageControl1->setCurrentWidget(tsh_RepCtrl);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
 
-    connect(ctrlPage->EdtRctLabelFnt, &DbEdit::clicked, this, [this] { EdtRctFontClick(ctrlPage->EdtRctLabelFnt); });
-    connect(ctrlPage->EdtRctFieldFnt, &DbEdit::clicked, this, [this] { EdtRctFontClick(ctrlPage->EdtRctFieldFnt); });
-    connect(bandPage->EdtRbdBox, &DbEdit::clicked, this, [this] { EdtFrameBoxClick(bandPage->EdtRbdBox); });
-    connect(ctrlPage->EdtRctBox, &DbEdit::clicked, this, [this] { EdtFrameBoxClick(ctrlPage->EdtRctBox); });
+    // A click, or one of the edit's open keys, opens the dialog.
+    for (auto opened : {&DbEdit::clicked, &DbEdit::openRequested}) {
+        connect(ctrlPage->EdtRctLabelFnt, opened, this, [this] { EdtRctFontClick(ctrlPage->EdtRctLabelFnt); });
+        connect(ctrlPage->EdtRctFieldFnt, opened, this, [this] { EdtRctFontClick(ctrlPage->EdtRctFieldFnt); });
+        connect(bandPage->EdtRbdBox, opened, this, [this] { EdtFrameBoxClick(bandPage->EdtRbdBox); });
+        connect(ctrlPage->EdtRctBox, opened, this, [this] { EdtFrameBoxClick(ctrlPage->EdtRctBox); });
+    }
 }
 
 // ------------------------------------------------------------------ show sequence and tree build
@@ -323,10 +335,13 @@ void TRepMainForm::FormShow()
         FormSetup(this);
         // Captions from the text tables differ in length from the design ones.
         for (QWidget *page : {static_cast<QWidget *>(reportPage), static_cast<QWidget *>(bandPage),
-                              static_cast<QWidget *>(ctrlPage)})
+                              static_cast<QWidget *>(ctrlPage)}) {
             for (QLabel *l : page->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly))
                 if (l != bandPage->Lbl_B)
                     l->adjustSize();
+            fitPageToContents(page);
+        }
+        nameUnlabelledControls(*this);
         RctTypeCaption = ctrlPage->RdgRctType->title();
     }
     TblRepCat->first();

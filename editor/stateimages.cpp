@@ -30,8 +30,13 @@ QPixmap paintPixmap(int logicalSize, int dpr, const Painting &paint)
 QIcon paintIcon(int logicalSize, const Painting &paint)
 {
     QIcon icon;
-    for (int dpr : Ratios)
-        icon.addPixmap(paintPixmap(logicalSize, dpr, paint));
+    for (int dpr : Ratios) {
+        const QPixmap pm = paintPixmap(logicalSize, dpr, paint);
+        icon.addPixmap(pm, QIcon::Normal);
+        // Without its own selected image the style tints the picture with the highlight colour
+        // (the yellow folder turns olive); the colours tell the kinds apart, so they stay as drawn.
+        icon.addPixmap(pm, QIcon::Selected);
+    }
     return icon;
 }
 

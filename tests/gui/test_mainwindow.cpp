@@ -425,9 +425,25 @@ TEST_F(MainWindowTest, PagesShowEveryComponentWholeAndApart)
             }
             if (auto *g = qobject_cast<DbRadioGroup *>(c)) {
                 EXPECT_GE(g->height(), g->minimumSizeHint().height()) << "radio group clipped";
-                for (int b = 0; b < g->count(); ++b)
-                    EXPECT_GE(g->button(b)->width(), g->button(b)->sizeHint().width())
-                        << "clipped: " << qPrintable(g->button(b)->text());
+                for (int b = 0; b < g->count(); ++b) {
+                    QRadioButton *item = g->button(b);
+                    EXPECT_GE(item->width(), item->sizeHint().width()) << "clipped: " << qPrintable(item->text());
+                    EXPECT_TRUE(g->contentsRect().contains(item->geometry()))
+                        << "outside its group: " << qPrintable(item->text());
+                    // Its text keeps room from every item after it in the same row.
+                    const int textEnd = item->x() + item->sizeHint().width();
+                    for (int o = 0; o < g->count(); ++o) {
+                        QRadioButton *other = g->button(o);
+                        if (other == item)
+                            continue;
+                        EXPECT_FALSE(item->geometry().intersects(other->geometry()))
+                            << qPrintable(item->text()) << " overlaps " << qPrintable(other->text());
+                        if (other->y() == item->y() && other->x() > item->x()) {
+                            EXPECT_GE(other->x() - textEnd, 4)
+                                << qPrintable(item->text()) << " touches " << qPrintable(other->text());
+                        }
+                    }
+                }
             }
         }
         for (int i = 0; i < parts.size(); ++i)
