@@ -1,5 +1,6 @@
 // The reader against tables written by the legacy engine (the sample folder's README lists them).
 #include "paradox/paradox.h"
+#include "samples.h"
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
@@ -8,20 +9,7 @@ using namespace kvt::paradox;
 
 namespace {
 
-// The sample folder lies beside the repository (shared/paradox-samples above the build tree), or
-// where KVT_PARADOX_SAMPLES points.
-QString samples()
-{
-    const QString env = qEnvironmentVariable("KVT_PARADOX_SAMPLES");
-    if (!env.isEmpty())
-        return env;
-    QDir dir(QStringLiteral(KVT_BINARY_DIR));
-    do {
-        if (dir.exists(QStringLiteral("shared/paradox-samples")))
-            return dir.filePath(QStringLiteral("shared/paradox-samples"));
-    } while (dir.cdUp());
-    return QStringLiteral("paradox-samples-not-found");
-}
+
 
 QString samplePath(const char *rel) { return QDir(samples()).filePath(QString::fromLatin1(rel)); }
 
