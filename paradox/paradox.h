@@ -6,18 +6,21 @@
 // for bytes, binary blob, graphic and OLE.
 #include <QString>
 #include <QVariant>
+#include <exception>
 #include <memory>
 #include <vector>
 
 namespace kvt::paradox {
 
-class Error {
+class Error : public std::exception {
 public:
-    explicit Error(QString message) : m_message(std::move(message)) {}
+    explicit Error(QString message) : m_message(std::move(message)), m_what(m_message.toUtf8()) {}
     const QString &message() const { return m_message; }
+    const char *what() const noexcept override { return m_what.constData(); }
 
 private:
     QString m_message;
+    QByteArray m_what;
 };
 
 enum FieldType : int {

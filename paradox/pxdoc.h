@@ -11,6 +11,8 @@ extern "C" {
 // Exported by pxlib but not declared in its header.
 void px_decrypt_db_block(unsigned char *src, unsigned char *dest, unsigned long encryption,
                          unsigned long blocksize, unsigned long blockno);
+void px_encrypt_mb_block(unsigned char *src, unsigned char *dest, unsigned long encryption,
+                         unsigned long blocksize);
 void px_decrypt_mb_block(unsigned char *src, unsigned char *dest, unsigned long encryption,
                          unsigned long blocksize);
 }

@@ -69,6 +69,7 @@ struct Writer::Impl {
     std::vector<int> offsets;
     int rows = 0;
     bool finished = false;
+    bool hasBlobs = false;
 };
 
 Writer::Writer(const QString &dbPath, const TableDef &def, const QString &password) : d(std::make_unique<Impl>())
@@ -86,6 +87,7 @@ Writer::Writer(const QString &dbPath, const TableDef &def, const QString &passwo
         size += recordBytes(f);
         hasBlobs = hasBlobs || isBlobType(f.type);
     }
+    d->hasBlobs = hasBlobs;
     if (def.primaryKeyFields < 0 || def.primaryKeyFields > int(def.fields.size()))
         throw Error(QStringLiteral("Cannot write '%1': %2 key fields").arg(dbPath).arg(def.primaryKeyFields));
     const int cp = def.codePage > 0 ? def.codePage : 1252;
@@ -200,6 +202,9 @@ void Writer::append(const std::vector<QVariant> &row)
             if (!ok || !std::isfinite(x))
                 throw fail(f, QStringLiteral("'%1' is not a number").arg(v.toString()));
             PX_put_data_double(doc, p, 8, x);
+            if (x == 0 && std::signbit(x))
+                for (int b = 0; b < 8; ++b) // pxlib writes -0 as +0; the format keeps the sign
+                    p[b] = char(b == 0 ? 0x7f : 0xff);
             break;
         }
         case Bcd: {
@@ -228,8 +233,14 @@ void Writer::append(const std::vector<QVariant> &row)
             } else {
                 b = v.toByteArray();
             }
-            if (!b.isEmpty())
+            if (!b.isEmpty()) {
+                // pxlib writes blob blocks in the clear but deciphers them when it reads them back
+                // to fill a block: it works on the blob file as unencrypted, and finish() enciphers it.
+                const unsigned long encryption = doc->px_head->px_encryption;
+                doc->px_head->px_encryption = 0;
                 PX_put_data_blob(doc, p, len, b.data(), int(b.size()));
+                doc->px_head->px_encryption = encryption;
+            }
             break;
         }
         }
@@ -259,10 +270,25 @@ void Writer::finish()
                     QStringLiteral("Cannot name the primary index"), pxPath);
         d->doc.check(PX_write_primary_index(doc, index.get()), QStringLiteral("Cannot write the primary index of"), d->path);
     }
+    const unsigned long encryption = doc->px_head ? doc->px_head->px_encryption : 0;
     d->doc.close();
     const QString e = d->doc.takeErrors();
     if (!e.isEmpty())
         throw Error(QStringLiteral("Cannot finish '%1': %2").arg(d->path, e));
+    if (d->def.encrypted && d->hasBlobs) {
+        // The legacy engine reads the blob file of an encrypted table enciphered with the table's
+        // key, 256 bytes at a time.
+        const QString mb = companionPath(d->path, "MB");
+        QFile f(mb);
+        if (!f.open(QIODevice::ReadWrite))
+            throw Error(QStringLiteral("Cannot encrypt the blob file '%1': %2").arg(mb, f.errorString()));
+        QByteArray data = f.readAll();
+        const qint64 whole = data.size() & ~qint64(255);
+        px_encrypt_mb_block(reinterpret_cast<unsigned char *>(data.data()), reinterpret_cast<unsigned char *>(data.data()),
+                            encryption, (unsigned long)whole);
+        if (!f.seek(0) || f.write(data) != data.size() || !f.flush())
+            throw Error(QStringLiteral("Cannot encrypt the blob file '%1': %2").arg(mb, f.errorString()));
+    }
 }
 
 } // namespace kvt::paradox

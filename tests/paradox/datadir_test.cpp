@@ -298,3 +298,175 @@ TEST(ParadoxImport, AllImportsEveryTableOfTheSamples)
     EXPECT_EQ(s.scalar("select typeof(BYTES) from bytes").toString(), "blob");
     EXPECT_EQ(s.scalar("select \"Timestamp\" from timestamp where \"Timestamp\" is not null").toString(), "2020-02-01 01:00:01");
 }
+
+namespace {
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// Rows as pxlib reads them, compared value for value (doubles bit for bit).
+void expectSameRows(const std::vector<std::vector<QVariant>> &a, const std::vector<std::vector<QVariant>> &b, const QString &what)
+{
+    ASSERT_EQ(a.size(), b.size()) << what.toStdString();
+    for (size_t r = 0; r < a.size(); ++r) {
+        ASSERT_EQ(a[r].size(), b[r].size());
+        for (size_t f = 0; f < a[r].size(); ++f) {
+            const QVariant &x = a[r][f], &y = b[r][f];
+            EXPECT_EQ(x.isValid(), y.isValid()) << what.toStdString() << " row " << r << " field " << f;
+            if (x.typeId() == QMetaType::Double && y.typeId() == QMetaType::Double) {
+                const double dx = x.toDouble(), dy = y.toDouble();
+                EXPECT_EQ(std::memcmp(&dx, &dy, sizeof dx), 0) << what.toStdString() << " row " << r << " field " << f;
+            } else {
+                EXPECT_EQ(x, y) << what.toStdString() << " row " << r << " field " << f;
+            }
+        }
+    }
+}
+} // namespace
+
+TEST(ParadoxExport, ACreatedStoreBecomesSevenEncryptedTables)
+{
+    QTemporaryDir tmp;
+    const QString dir = tmp.filePath("data"), px = tmp.filePath("px");
+    datadir::Options co;
+    co.demo = true;
+    co.protect = true;
+    ASSERT_EQ(datadir::create(dir, co), QString());
+    test::execOnStore(dir, {QString::fromUtf8("update TextField set TxfLabel='Größe' where TxfName='RctWidth'")});
+
+    const Outcome r = runExport(dir, px);
+    ASSERT_EQ(r.error, QString());
+    EXPECT_EQ(r.lines.size(), 7);
+    EXPECT_EQ(r.lines[3], "RepCtrl.DB: 252 rows");
+    for (const auto &t : reportdef::allTables()) {
+        SCOPED_TRACE(t.fileName.toStdString());
+        const QString base = QFileInfo(t.fileName).completeBaseName();
+        EXPECT_TRUE(QFileInfo::exists(px + "/" + base + ".PX"));
+        EXPECT_FALSE(QFileInfo::exists(px + "/" + base + ".MB"));
+        int encrypted = 0, cp = 0;
+        pxdirect::readTable(px + "/" + t.fileName, &encrypted, &cp);
+        EXPECT_EQ(encrypted, 1);
+        EXPECT_EQ(cp, 1252);
+        paradox::Reader rd(px + "/" + t.fileName);
+        ASSERT_EQ(rd.definition().fields.size(), size_t(t.columns.size()));
+        for (size_t i = 0; i < rd.definition().fields.size(); ++i)
+            EXPECT_EQ(rd.definition().fields[i].name, t.columns[int(i)]);
+        EXPECT_EQ(rd.definition().fileVersion, 70);
+    }
+    EXPECT_EQ(filesIn(px).size(), 14u) << "no temporary files are left";
+    paradox::Reader ctrl(px + "/RepCtrl.DB");
+    const auto &f = ctrl.definition().fields;
+    EXPECT_EQ(ctrl.definition().primaryKeyFields, 3);
+    EXPECT_EQ(f[0].type, paradox::Alpha);
+    EXPECT_EQ(f[0].length, 32);
+    EXPECT_EQ(f[3].type, paradox::Long);
+    EXPECT_EQ(f[5].type, paradox::Number);
+    EXPECT_EQ(f[10].type, paradox::Logical);
+    // Text in code page 1252, byte for byte.
+    bool found = false;
+    for (const auto &row : pxdirect::readTable(px + "/TextField.DB"))
+        found = found || row[1].toByteArray() == QByteArray("Gr\xf6\xdf" "e");
+    EXPECT_TRUE(found);
+}
+
+TEST(ParadoxExport, RoundTripGivesTheOriginalTables)
+{
+    QTemporaryDir tmp;
+    const QString px = tmp.filePath("px"), dir = tmp.filePath("data"), px2 = tmp.filePath("px2");
+    writeSuiteTablesWithPxlib(px);
+    ASSERT_EQ(runImport(px, dir).error, QString());
+    const Outcome r = runExport(dir, px2);
+    ASSERT_EQ(r.error, QString());
+    for (const auto &t : reportdef::allTables()) {
+        SCOPED_TRACE(t.fileName.toStdString());
+        paradox::Reader a(px + "/" + t.fileName), b(px2 + "/" + t.fileName);
+        EXPECT_TRUE(a.definition().fields == b.definition().fields);
+        EXPECT_EQ(a.definition().fileVersion, b.definition().fileVersion);
+        EXPECT_EQ(a.definition().codePage, b.definition().codePage);
+        EXPECT_EQ(a.definition().encrypted, b.definition().encrypted);
+        EXPECT_EQ(a.definition().primaryKeyFields, b.definition().primaryKeyFields);
+        expectSameRows(pxdirect::readTable(px + "/" + t.fileName), pxdirect::readTable(px2 + "/" + t.fileName), t.fileName);
+    }
+}
+
+TEST(ParadoxExport, AnEditComesBackAndTheOldTablesStayAsBackups)
+{
+    QTemporaryDir tmp;
+    const QString px = tmp.filePath("px"), dir = tmp.filePath("data");
+    writeSuiteTablesWithPxlib(px);
+    ASSERT_EQ(runImport(px, dir).error, QString());
+    test::execOnStore(dir, {QString::fromUtf8("update RepCtrl set RctLabel='Geändert', RctWidth=12.5 where RctName='RepCompName'")});
+
+    const Outcome refused = runExport(dir, px);
+    EXPECT_TRUE(refused.error.contains("already holds RepCat.DB")) << refused.error.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(px + "/RepCat.DB.bak"));
+
+    const auto before = pxdirect::readTable(px + "/RepCtrl.DB");
+    const Outcome r = runExport(dir, px, true);
+    ASSERT_EQ(r.error, QString());
+    for (const auto &t : reportdef::allTables())
+        EXPECT_TRUE(QFileInfo::exists(px + "/" + t.fileName + ".bak")) << t.fileName.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(px + "/RepCtrl.PX")) << "the new table has its primary index";
+    expectSameRows(pxdirect::readTable(px + "/RepCtrl.DB.bak"), before, "backup");
+
+    auto after = pxdirect::readTable(px + "/RepCtrl.DB");
+    ASSERT_EQ(after.size(), before.size());
+    int encrypted = 0;
+    pxdirect::readTable(px + "/RepCtrl.DB", &encrypted);
+    EXPECT_EQ(encrypted, 1);
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (after[i][2].toByteArray() == "RepCompName") {
+            EXPECT_EQ(after[i][4].toByteArray(), QByteArray("Ge\xe4ndert"));
+            EXPECT_EQ(after[i][5].toDouble(), 12.5);
+            after[i][4] = before[i][4];
+            after[i][5] = before[i][5];
+        }
+    }
+    expectSameRows(after, before, "everything else unchanged");
+    for (const char *other : {"RepCat.DB", "TextField.DB", "TextMsg.DB"})
+        expectSameRows(pxdirect::readTable(px + "/" + other), pxdirect::readTable(px + "/" + other + ".bak"), other);
+}
+
+TEST(ParadoxExport, RefusesAndLeavesTheOldTablesAsTheyWere)
+{
+    QTemporaryDir tmp;
+    const QString px = tmp.filePath("px"), dir = tmp.filePath("data");
+    writeSuiteTablesWithPxlib(px);
+    ASSERT_EQ(runImport(px, dir).error, QString());
+    std::map<QString, QByteArray> original;
+    for (const QString &f : filesIn(px))
+        original[f] = fileBytes(px + "/" + f);
+    auto unchanged = [&](const char *what) {
+        EXPECT_EQ(filesIn(px).size(), original.size()) << what << ": " << filesIn(px).join(",").toStdString();
+        for (const auto &[f, bytes] : original)
+            EXPECT_EQ(fileBytes(px + "/" + f), bytes) << what << ": " << f.toStdString();
+    };
+
+    for (const char *lock : {"PARADOX.LCK", "pdoxusrs.lck"}) {
+        QFile l(px + "/" + lock);
+        l.open(QIODevice::WriteOnly);
+        l.close();
+        const Outcome r = runExport(dir, px, true);
+        EXPECT_TRUE(r.error.contains(lock) && r.error.contains("close the suite's programs")) << r.error.toStdString();
+        QFile::remove(px + "/" + lock);
+        unchanged(lock);
+    }
+
+    // A value that does not fit its field fails while writing: nothing is replaced.
+    test::execOnStore(dir, {"update TextMsg set TxmText='" + QString(300, 'x') + "'"});
+    const Outcome tooLong = runExport(dir, px, true);
+    EXPECT_TRUE(tooLong.error.contains("TextMsg.DB") && tooLong.error.contains("TxmText")) << tooLong.error.toStdString();
+    unchanged("failed write");
+
+    test::execOnStore(dir, {"update TextMsg set TxmText='short'"});
+    int polls = 0;
+    const Outcome stopped = runExport(dir, px, true, [&] { return ++polls > 20; });
+    EXPECT_TRUE(stopped.error.contains("Interrupted")) << stopped.error.toStdString();
+    unchanged("interrupted");
+
+    QTemporaryDir empty;
+    EXPECT_TRUE(runExport(empty.path(), px).error.contains("holds no store"));
+}
