@@ -116,8 +116,13 @@ Reader::Reader(const QString &dbPath, const ReadOptions &options) : d(std::make_
         hasBlobs = hasBlobs || isBlobType(f.type);
     if (hasBlobs) {
         const QString mb = companionPath(dbPath, "MB");
-        if (QFileInfo::exists(mb))
-            d->blobs = std::make_unique<BlobFile>(mb, d->head.encryption);
+        if (QFileInfo::exists(mb)) {
+            try {
+                d->blobs = std::make_unique<BlobFile>(mb, d->head.encryption);
+            } catch (const Error &e) {
+                throw Error(QStringLiteral("'%1': %2").arg(dbPath, e.message()));
+            }
+        }
     }
     d->record.resize(d->head.recordSize);
 }
@@ -207,6 +212,10 @@ std::vector<QVariant> Reader::record(int i)
             break;
         }
         case Bcd: {
+            // pxlib leaks its buffer for a value stored with other decimals than the field's.
+            if (p[0] != 0 && (uchar(p[0]) & 0x3f) != f.length)
+                throw fail(QStringLiteral("field '%1' holds a number with %2 decimals, the field has %3")
+                               .arg(f.name).arg(uchar(p[0]) & 0x3f).arg(f.length));
             char *s = nullptr;
             if (PX_get_data_bcd(doc, reinterpret_cast<unsigned char *>(p), f.length, &s) > 0 && s) {
                 // pxlib gives junk past the digits the legacy engine stores for many decimals: keep
