@@ -248,7 +248,8 @@ void Writer::append(const std::vector<QVariant> &row)
         if (!e.isEmpty())
             throw fail(f, e);
     }
-    d->doc.check(PX_put_record(doc, d->record.data()), QStringLiteral("Cannot write a record to"), d->path);
+    // At its position: PX_put_record searches the blocks for a free slot on every call.
+    d->doc.check(PX_put_recordn(doc, d->record.data(), d->rows), QStringLiteral("Cannot write a record to"), d->path);
     ++d->rows;
 }
 
