@@ -58,6 +58,8 @@ struct CodePage::Impl {
     Iconv fromUtf8;
     bool singleByte = true;
     QString table[256];          // single-byte code pages: one character per byte
+    char16_t units[256] = {};    // the same, when every character is one UTF-16 unit
+    bool oneUnit = true;
     QHash<char32_t, char> back;  // and back
     Impl(const QByteArray &name) : toUtf8("UTF-8", name.constData()), fromUtf8(name.constData(), "UTF-8") {}
 };
@@ -85,14 +87,26 @@ CodePage::CodePage(int number) : m_number(number)
         }
     }
     if (d->singleByte)
-        for (int b = 255; b >= 0; --b)
+        for (int b = 255; b >= 0; --b) {
             d->back.insert(d->table[b].toUcs4().value(0), char(b));
+            if (d->table[b].size() == 1)
+                d->units[b] = d->table[b].at(0).unicode();
+            else
+                d->oneUnit = false;
+        }
 }
 
 CodePage::~CodePage() = default;
 
 QString CodePage::decode(const char *data, int size) const
 {
+    if (d->singleByte && d->oneUnit) {
+        QString s(size, Qt::Uninitialized);
+        char16_t *out = reinterpret_cast<char16_t *>(s.data());
+        for (int i = 0; i < size; ++i)
+            out[i] = d->units[uchar(data[i])];
+        return s;
+    }
     if (d->singleByte) {
         QString s;
         s.reserve(size);

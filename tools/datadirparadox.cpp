@@ -12,9 +12,16 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlDriver>
 #include <QSqlRecord>
 #include <QUuid>
 #include <array>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <cstring>
+#include <sqlite3.h>
 #include <map>
 
 namespace kvt::datadir {
@@ -128,6 +135,14 @@ public:
         QSqlDatabase::removeDatabase(m_name);
     }
     QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+    sqlite3 *handle() const
+    {
+        const QVariant h = db().driver()->handle();
+        sqlite3 *p = h.isValid() ? *static_cast<sqlite3 *const *>(h.constData()) : nullptr;
+        if (!p)
+            throw Failure{QStringLiteral("The store has no SQLite connection")};
+        return p;
+    }
     void exec(const QString &sql) const
     {
         QSqlQuery q(db());
@@ -137,6 +152,157 @@ public:
 
 private:
     QString m_name;
+};
+
+// A prepared statement, finalized with its owner.
+class Statement {
+public:
+    Statement(sqlite3 *db, const QString &sql)
+    {
+        const QByteArray u = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, u.constData(), int(u.size()), &m_stmt, nullptr) != SQLITE_OK)
+            throw Failure{QStringLiteral("%1: %2").arg(sql, QString::fromUtf8(sqlite3_errmsg(db)))};
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+    sqlite3_stmt *get() const { return m_stmt; }
+
+    void bind(int col, const QVariant &v) const
+    {
+        if (v.isNull()) {
+            sqlite3_bind_null(m_stmt, col);
+            return;
+        }
+        switch (v.typeId()) {
+        case QMetaType::QString: {
+            const QString &s = *static_cast<const QString *>(v.constData());
+            sqlite3_bind_text16(m_stmt, col, s.utf16(), int(s.size() * 2), SQLITE_TRANSIENT);
+            break;
+        }
+        case QMetaType::Double: sqlite3_bind_double(m_stmt, col, v.toDouble()); break;
+        case QMetaType::Bool: sqlite3_bind_int(m_stmt, col, v.toBool() ? 1 : 0); break; // logical: 0 or 1
+        case QMetaType::QByteArray: {
+            const QByteArray &b = *static_cast<const QByteArray *>(v.constData());
+            sqlite3_bind_blob(m_stmt, col, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: sqlite3_bind_int64(m_stmt, col, v.toLongLong()); break;
+        }
+    }
+
+private:
+    sqlite3_stmt *m_stmt = nullptr;
+};
+
+// Whether column col of the current row holds the record's value, in its store form.
+bool storedEquals(sqlite3_stmt *st, int col, const QVariant &orig)
+{
+    const int t = sqlite3_column_type(st, col);
+    if (orig.isNull())
+        return t == SQLITE_NULL;
+    switch (orig.typeId()) {
+    case QMetaType::QString: {
+        if (t != SQLITE_TEXT)
+            return false;
+        const auto *p = static_cast<const char16_t *>(sqlite3_column_text16(st, col));
+        const int bytes = sqlite3_column_bytes16(st, col);
+        return QStringView(p, bytes / 2) == *static_cast<const QString *>(orig.constData());
+    }
+    case QMetaType::Double: {
+        if (t != SQLITE_FLOAT)
+            return false;
+        const double x = sqlite3_column_double(st, col), y = orig.toDouble();
+        return std::memcmp(&x, &y, sizeof x) == 0;
+    }
+    case QMetaType::Bool: return t == SQLITE_INTEGER && sqlite3_column_int64(st, col) == (orig.toBool() ? 1 : 0);
+    case QMetaType::QByteArray: {
+        if (t != SQLITE_BLOB)
+            return false;
+        const QByteArray &b = *static_cast<const QByteArray *>(orig.constData());
+        return sqlite3_column_bytes(st, col) == b.size() &&
+               std::memcmp(sqlite3_column_blob(st, col), b.constData(), size_t(b.size())) == 0;
+    }
+    default: return t == SQLITE_INTEGER && sqlite3_column_int64(st, col) == orig.toLongLong();
+    }
+}
+
+// Reads a table's records in batches on a thread of its own, so that reading the file and filling
+// the store overlap. The reader is used by that thread only while the feed lives.
+class RecordFeed {
+public:
+    static constexpr int Batch = 2000;
+    explicit RecordFeed(paradox::Reader &reader) : m_reader(reader), m_thread([this] { run(); }) {}
+    ~RecordFeed()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    RecordFeed(const RecordFeed &) = delete;
+    RecordFeed &operator=(const RecordFeed &) = delete;
+
+    /// The next batch in record order; false after the last. Throws Failure for a record that
+    /// cannot be read.
+    bool next(std::vector<std::vector<QVariant>> &batch)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_ready.empty() || m_done; });
+        if (m_ready.empty()) {
+            if (!m_error.isEmpty())
+                throw Failure{m_error};
+            return false;
+        }
+        batch = std::move(m_ready.front());
+        m_ready.pop_front();
+        m_changed.notify_all();
+        return true;
+    }
+
+private:
+    void run()
+    {
+        const int n = m_reader.recordCount();
+        QString error;
+        for (int first = 0; first < n && error.isEmpty();) {
+            std::vector<std::vector<QVariant>> batch;
+            const int last = qMin(n, first + Batch);
+            batch.reserve(size_t(last - first));
+            try {
+                for (int i = first; i < last; ++i)
+                    batch.push_back(m_reader.record(i));
+            } catch (const paradox::Error &e) {
+                error = e.message();
+            } catch (const std::exception &e) {
+                error = QString::fromLocal8Bit(e.what());
+            }
+            first = last;
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_ready.size() < 4 || m_stop; });
+            if (m_stop)
+                return;
+            // Records read before a failing one still go in first, so the failure is met in order.
+            if (!batch.empty())
+                m_ready.push_back(std::move(batch));
+            m_changed.notify_all();
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_error = error;
+        m_done = true;
+        m_changed.notify_all();
+    }
+
+    paradox::Reader &m_reader;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<std::vector<std::vector<QVariant>>> m_ready;
+    QString m_error;
+    bool m_done = false;
+    bool m_stop = false;
+    std::thread m_thread; // last: starts once the rest is set up
 };
 
 void checkCancel(const ParadoxOptions &o)
@@ -201,68 +367,50 @@ void importTable(Connection &c, Source &s, const ParadoxOptions &o)
     QStringList marks;
     for (size_t i = 0; i < def.fields.size(); ++i)
         marks << QStringLiteral("?");
-    QSqlQuery ins(c.db());
-    ins.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoted(s.sqlName), marks.join(QLatin1Char(','))));
-    QSqlQuery back(c.db());
-    back.setForwardOnly(true);
-    back.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid >= ? AND rowid <= ? ORDER BY rowid").arg(quoted(s.sqlName)));
+    // Straight on SQLite: a store of 100,000 rows goes in and back several times faster than
+    // through QSqlQuery's boxed values.
+    sqlite3 *h = c.handle();
+    Statement ins(h, QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoted(s.sqlName), marks.join(QLatin1Char(','))));
+    Statement back(h, QStringLiteral("SELECT * FROM %1 WHERE rowid >= ? AND rowid <= ? ORDER BY rowid").arg(quoted(s.sqlName)));
 
     // Rows go in and are read back in batches, each compared field by field with its record.
     const int n = s.reader->recordCount();
-    constexpr int Batch = 2000;
+    RecordFeed feed(*s.reader);
     std::vector<std::vector<QVariant>> batch;
-    std::vector<qint64> ids;
-    for (int first = 0; first < n; first += Batch) {
-        batch.clear();
-        ids.clear();
-        const int last = qMin(n, first + Batch);
-        for (int i = first; i < last; ++i) {
+    sqlite3_int64 firstId = 0, lastId = 0;
+    for (int first = 0; feed.next(batch); first += int(batch.size())) {
+        for (size_t r = 0; r < batch.size(); ++r) {
             checkCancel(o);
-            try {
-                batch.push_back(s.reader->record(i));
-            } catch (const paradox::Error &e) {
-                throw Failure{e.message()};
-            }
-            for (const QVariant &v : batch.back()) {
-                // Logical values go in as 0 or 1.
-                if (v.typeId() == QMetaType::Bool)
-                    ins.addBindValue(v.toBool() ? 1 : 0);
-                else
-                    ins.addBindValue(v);
-            }
-            if (!ins.exec())
-                throw Failure{QStringLiteral("'%1', record %2: cannot be stored: %3").arg(path).arg(i + 1).arg(ins.lastError().text())};
-            ids.push_back(ins.lastInsertId().toLongLong());
+            int col = 1;
+            for (const QVariant &v : batch[r])
+                ins.bind(col++, v);
+            if (sqlite3_step(ins.get()) != SQLITE_DONE)
+                throw Failure{QStringLiteral("'%1', record %2: cannot be stored: %3").arg(path).arg(first + int(r) + 1).arg(QString::fromUtf8(sqlite3_errmsg(h)))};
+            sqlite3_reset(ins.get());
+            lastId = sqlite3_last_insert_rowid(h);
+            if (r == 0)
+                firstId = lastId;
         }
-        back.addBindValue(ids.front());
-        back.addBindValue(ids.back());
-        if (!back.exec())
-            throw Failure{back.lastError().text()};
+        sqlite3_bind_int64(back.get(), 1, firstId);
+        sqlite3_bind_int64(back.get(), 2, lastId);
         size_t k = 0;
-        for (; back.next(); ++k) {
+        int rc;
+        for (; (rc = sqlite3_step(back.get())) == SQLITE_ROW; ++k) {
             if (k >= batch.size())
                 break;
             const auto &rec = batch[k];
-            for (size_t f = 0; f < rec.size(); ++f) {
-                QVariant stored = back.value(int(f));
-                const QVariant &orig = rec[f];
-                bool same;
-                if (orig.isNull() || stored.isNull())
-                    same = orig.isNull() && stored.isNull();
-                else if (orig.typeId() == QMetaType::Bool)
-                    same = stored.toLongLong() == (orig.toBool() ? 1 : 0);
-                else
-                    same = paradox::sameValue(orig, stored);
-                if (!same)
+            for (size_t f = 0; f < rec.size(); ++f)
+                if (!storedEquals(back.get(), int(f), rec[f]))
                     throw Failure{QStringLiteral("'%1', record %2, field '%3': the store reads back '%4', the table holds '%5'")
                                       .arg(path).arg(first + int(k) + 1)
-                                      .arg(def.fields[f].name, stored.toString(), orig.toString())};
-            }
+                                      .arg(def.fields[f].name, QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(back.get(), int(f)))), rec[f].toString())};
         }
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            throw Failure{QString::fromUtf8(sqlite3_errmsg(h))};
+        sqlite3_reset(back.get());
         if (k != batch.size())
             throw Failure{QStringLiteral("'%1': the store reads back %2 of %3 records from record %4")
                               .arg(path).arg(k).arg(batch.size()).arg(first + 1)};
-        back.finish();
     }
     say(o, QStringLiteral("%1: %2 rows").arg(s.fileName).arg(n));
 }
