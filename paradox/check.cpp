@@ -111,7 +111,8 @@ CheckedHeader checkTableFile(const QString &path)
             throw fail(QStringLiteral("the name of field %1 runs past the header").arg(i + 1));
         if (end - at > 250)
             throw fail(QStringLiteral("the name of field %1 is too long").arg(i + 1));
-        fd.name = QString::fromLatin1(head.constData() + at, end - at);
+        h.rawNames.push_back(QByteArray(head.constData() + at, end - at));
+        fd.name = QString::fromLatin1(h.rawNames.back());
         at = end + 1;
         h.offsets.push_back(offset);
         offset += fd.type == Bcd ? 17 : fd.length;

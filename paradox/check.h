@@ -12,6 +12,7 @@ struct CheckedHeader {
     int recordCount = 0;
     unsigned long encryption = 0;
     std::vector<int> offsets; // offset of each field in a record
+    std::vector<QByteArray> rawNames; // field names as stored, in the table's code page
 };
 
 /// Throws Error naming the file when it is not a table pxlib can read safely.

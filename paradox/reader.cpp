@@ -111,6 +111,9 @@ Reader::Reader(const QString &dbPath, const ReadOptions &options) : d(std::make_
     } catch (const Error &e) {
         throw Error(QStringLiteral("'%1': %2").arg(dbPath, e.message()));
     }
+    // Field names are in the table's code page too.
+    for (size_t i = 0; i < d->head.def.fields.size(); ++i)
+        d->head.def.fields[i].name = d->codePage->decode(d->head.rawNames[i].constData(), int(d->head.rawNames[i].size()));
     bool hasBlobs = false;
     for (const Field &f : d->head.def.fields)
         hasBlobs = hasBlobs || isBlobType(f.type);

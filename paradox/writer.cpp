@@ -27,13 +27,20 @@ char *dupString(const QByteArray &s)
 }
 
 // pxlib takes ownership of the field array and frees it with the document.
-pxfield_t *makeFields(const std::vector<Field> &fields, size_t count)
+pxfield_t *makeFields(const std::vector<Field> &fields, size_t count, const CodePage &cp)
 {
+    std::vector<QByteArray> names;
+    for (size_t i = 0; i < count; ++i) {
+        QByteArray n;
+        if (!cp.encode(fields[i].name, n) || n.isEmpty() || n.contains('\0') || n.size() > 250)
+            throw Error(QStringLiteral("The field name '%1' cannot be written in code page %2").arg(fields[i].name).arg(cp.number()));
+        names.push_back(n);
+    }
     auto *pf = static_cast<pxfield_t *>(std::calloc(count, sizeof(pxfield_t)));
     if (!pf)
         throw Error(QStringLiteral("Out of memory"));
     for (size_t i = 0; i < count; ++i) {
-        pf[i].px_fname = dupString(fields[i].name.toLatin1());
+        pf[i].px_fname = dupString(names[i]);
         pf[i].px_ftype = char(fields[i].type);
         pf[i].px_flen = recordBytes(fields[i]);
         pf[i].px_fdc = fields[i].type == Bcd ? fields[i].length : 0;
@@ -83,6 +90,9 @@ Writer::Writer(const QString &dbPath, const TableDef &def, const QString &passwo
     for (const Field &f : def.fields) {
         if (!isKnownType(f.type))
             throw Error(QStringLiteral("Cannot write '%1': field '%2' has an unknown type").arg(dbPath, f.name));
+        // pxlib writes every blob with the header of a binary blob; a graphic needs a longer one.
+        if (f.type == Graphic)
+            throw Error(QStringLiteral("Cannot write '%1': graphic fields ('%2') cannot be written").arg(dbPath, f.name));
         d->offsets.push_back(size);
         size += recordBytes(f);
         hasBlobs = hasBlobs || isBlobType(f.type);
@@ -96,7 +106,7 @@ Writer::Writer(const QString &dbPath, const TableDef &def, const QString &passwo
 
     pxdoc_t *doc = d->doc.get();
     const QByteArray native = QFile::encodeName(dbPath);
-    pxfield_t *pf = makeFields(def.fields, def.fields.size());
+    pxfield_t *pf = makeFields(def.fields, def.fields.size(), *d->codePage);
     d->doc.check(PX_create_file(doc, pf, int(def.fields.size()), native.constData(),
                                 def.primaryKeyFields > 0 ? pxfFileTypIndexDB : pxfFileTypNonIndexDB),
                  QStringLiteral("Cannot create table"), dbPath);
@@ -262,7 +272,7 @@ void Writer::finish()
     if (d->def.primaryKeyFields > 0) {
         const QString pxPath = companionPath(d->path, "PX");
         PxDoc index;
-        pxfield_t *pf = makeFields(d->def.fields, size_t(d->def.primaryKeyFields));
+        pxfield_t *pf = makeFields(d->def.fields, size_t(d->def.primaryKeyFields), *d->codePage);
         const QByteArray native = QFile::encodeName(pxPath);
         index.check(PX_create_file(index.get(), pf, d->def.primaryKeyFields, native.constData(), pxfFileTypPrimIndex),
                     QStringLiteral("Cannot create the primary index"), pxPath);

@@ -10,6 +10,7 @@
 #include "tools/datadirparadox.h"
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -83,6 +84,13 @@ Outcome runExport(const QString &dir, const QString &px, bool replace = false, s
     o.cancelled = std::move(cancel);
     r.error = datadir::exportParadox(dir, px, o);
     return r;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
 }
 
 QStringList filesIn(const QString &dir)
@@ -161,12 +169,19 @@ TEST(ParadoxImport, SevenTablesWrittenByPxlibImportExactly)
     const QString px = tmp.filePath("px"), dir = tmp.filePath("data");
     writeSuiteTablesWithPxlib(px);
     const QStringList before = filesIn(px);
+    QByteArray contents;
+    for (const QString &f : before)
+        contents += fileBytes(px + "/" + f);
 
     const Outcome r = runImport(px, dir);
     ASSERT_EQ(r.error, QString());
     EXPECT_EQ(r.lines, QStringList({"RepCat.DB: 2 rows", "Reports.DB: 2 rows", "RepBand.DB: 2 rows", "RepCtrl.DB: 3 rows",
                                     "TextField.DB: 2 rows", "TextBtn.DB: 1 rows", "TextMsg.DB: 1 rows"}));
     EXPECT_EQ(filesIn(px), before) << "PXDIR is only read";
+    QByteArray after;
+    for (const QString &f : before)
+        after += fileBytes(px + "/" + f);
+    EXPECT_TRUE(after == contents) << "no file in PXDIR is changed";
     EXPECT_EQ(filesIn(dir), QStringList({"KVT3.sqlite"})) << "no temporary file is left";
 
     StoreDb s(dir);
@@ -300,12 +315,6 @@ TEST(ParadoxImport, AllImportsEveryTableOfTheSamples)
 }
 
 namespace {
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
-}
 
 // Rows as pxlib reads them, compared value for value (doubles bit for bit).
 void expectSameRows(const std::vector<std::vector<QVariant>> &a, const std::vector<std::vector<QVariant>> &b, const QString &what)
@@ -469,4 +478,88 @@ TEST(ParadoxExport, RefusesAndLeavesTheOldTablesAsTheyWere)
 
     QTemporaryDir empty;
     EXPECT_TRUE(runExport(empty.path(), px).error.contains("holds no store"));
+}
+
+TEST(ParadoxExport, RoundTripKeepsMemosBlobsAndEveryOtherType)
+{
+    // The seven tables written by our writer; TextMsg.DB encrypted, with memos, a formatted memo and a
+    // field of every other type the writer knows, names in code page 850.
+    QTemporaryDir tmp;
+    const QString px = tmp.filePath("px"), dir = tmp.filePath("data"), px2 = tmp.filePath("px2");
+    writeSuiteTablesWithPxlib(px);
+    QFile::remove(px + "/TextMsg.DB");
+    paradox::TableDef d;
+    d.fileVersion = 50;
+    d.codePage = 850;
+    d.encrypted = true;
+    d.primaryKeyFields = 1;
+    d.fields = {{"TxmName", paradox::Alpha, 64}, {"TxmText", paradox::Memo, 30}, {"TxmDesc", paradox::FormattedMemo, 11},
+                {QString::fromUtf8("Größe"), paradox::Bcd, 2}, {"Day", paradox::Date, 4}, {"At", paradox::Time, 4},
+                {"When", paradox::Timestamp, 8}, {"Small", paradox::Short, 2}, {"Money", paradox::Currency, 8},
+                {"Raw", paradox::Bytes, 4}, {"Bin", paradox::Blob, 10}, {"Ole", paradox::Ole, 10}, {"No", paradox::AutoInc, 4}};
+    const QVariant e;
+    const std::vector<std::vector<QVariant>> rows = {
+        {QString("a"), QString::fromUtf8("Über alles ").repeated(500), QString::fromUtf8("x\0y", 3), 1.25, QString("2001-12-31"),
+         QString("12:00:00.500"), QString("1999-01-02 03:04:05.006"), qint64(-3), 9.99, QByteArray("\x01\x00\x00\x02", 4),
+         QByteArray(3000, '\xAB'), QByteArray("ole"), qint64(1)},
+        {QString("b"), QString("kurz"), e, e, e, e, e, e, e, e, e, e, qint64(2)},
+    };
+    {
+        paradox::Writer w(px + "/TextMsg.DB", d, datadir::builtInTablePassword());
+        for (const auto &r : rows)
+            w.append(r);
+        w.finish();
+    }
+    ASSERT_EQ(runImport(px, dir).error, QString());
+    StoreDb s(dir);
+    EXPECT_EQ(s.scalar(QString::fromUtf8("select \"Größe\" from TextMsg where TxmName='a'")).toDouble(), 1.25);
+    EXPECT_EQ(s.scalar("select \"When\" from TextMsg where TxmName='a'").toString(), "1999-01-02 03:04:05.006");
+    EXPECT_EQ(s.scalar("select At from TextMsg where TxmName='a'").toString(), "12:00:00.500");
+    EXPECT_EQ(s.scalar("select typeof(Bin) || length(Bin) from TextMsg where TxmName='a'").toString(), "blob3000");
+    ASSERT_EQ(runExport(dir, px2).error, QString());
+
+    paradox::Reader a(px + "/TextMsg.DB"), b(px2 + "/TextMsg.DB");
+    EXPECT_TRUE(a.definition().fields == b.definition().fields);
+    EXPECT_EQ(b.definition().fileVersion, 50);
+    EXPECT_EQ(b.definition().codePage, 850);
+    EXPECT_TRUE(b.definition().encrypted);
+    EXPECT_TRUE(QFileInfo::exists(px2 + "/TextMsg.MB"));
+    ASSERT_EQ(b.recordCount(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const auto x = a.record(i), y = b.record(i);
+        for (size_t f = 0; f < x.size(); ++f)
+            EXPECT_TRUE(paradox::sameValue(x[f], y[f]) && x[f].isNull() == y[f].isNull())
+                << "record " << i + 1 << " field " << d.fields[f].name.toStdString();
+    }
+}
+
+TEST(ParadoxCommands, PrintOneLinePerTableAndFailWithAMessage)
+{
+    const QString exe = QStringLiteral(KVT_BINARY_DIR "/kvt-datadir");
+    if (!QFileInfo::exists(exe))
+        GTEST_SKIP() << "kvt-datadir is not built";
+    QTemporaryDir tmp;
+    const QString px = tmp.filePath("px");
+    writeSuiteTablesWithPxlib(px);
+    auto run = [&](const QStringList &args, QString &out, QString &err) {
+        QProcess p;
+        p.start(exe, args);
+        p.waitForFinished(60000);
+        out = QString::fromUtf8(p.readAllStandardOutput());
+        err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    QString out, err;
+    EXPECT_EQ(run({"import", px, tmp.filePath("data")}, out, err), 0) << err.toStdString();
+    EXPECT_EQ(out.count('\n'), 7);
+    EXPECT_TRUE(out.startsWith("RepCat.DB: 2 rows\n")) << out.toStdString();
+    EXPECT_EQ(run({"import", px, tmp.filePath("data")}, out, err), 1);
+    EXPECT_TRUE(err.contains("already holds a store")) << err.toStdString();
+    EXPECT_EQ(run({"export", tmp.filePath("data"), tmp.filePath("out")}, out, err), 0) << err.toStdString();
+    EXPECT_TRUE(out.contains("RepCtrl.DB: 3 rows")) << out.toStdString();
+    EXPECT_EQ(run({"export", tmp.filePath("data"), tmp.filePath("out")}, out, err), 1);
+    EXPECT_TRUE(err.contains("--replace")) << err.toStdString();
+    EXPECT_EQ(run({"export", tmp.filePath("data"), tmp.filePath("out"), "--replace"}, out, err), 0) << err.toStdString();
+    EXPECT_EQ(run({"import", px}, out, err), 1);
+    EXPECT_TRUE(err.contains("usage")) << err.toStdString();
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 using namespace kvt::paradox;
 
@@ -181,7 +182,15 @@ TEST_P(SampleValue, ReadsAsListed)
         EXPECT_EQ(v.toString().toStdString(), e.value.toString().toStdString());
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, SampleValue, testing::ValuesIn(expectedValues()));
+INSTANTIATE_TEST_SUITE_P(Samples, SampleValue, testing::ValuesIn(expectedValues()),
+                         [](const testing::TestParamInfo<Expected> &info) {
+                             std::string n = QStringLiteral("%1_row%2_field%3").arg(QString::fromLatin1(info.param.file))
+                                                 .arg(info.param.row).arg(info.param.field + 1).toStdString();
+                             for (char &c : n)
+                                 if (!isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return n;
+                         });
 
 TEST(SampleLongValues, MemosReadWhole)
 {
@@ -225,4 +234,34 @@ TEST(SampleLongValues, BytesAndManyDecimals)
         ASSERT_EQ(v.typeId(), QMetaType::Double) << i;
         EXPECT_NEAR(v.toDouble(), expected[i], 0.001) << i;
     }
+}
+
+TEST(SampleCodePage, TablesWithoutACodePageUseTheDefaultOne)
+{
+    // STORE.DB (version 3.0) names no code page; one byte of a name is changed to 0x82, which is "é"
+    // in code page 850 and a low quotation mark in 1252.
+    QTemporaryDir tmp;
+    QFile in(samplePath("mtdemo/STORE.DB"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QByteArray db = in.readAll();
+    const int at = int(db.indexOf("Video Village"));
+    ASSERT_GT(at, 0);
+    db[at + 1] = char(0x82);
+    const QString path = tmp.filePath("STORE.DB");
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(db);
+    out.close();
+
+    Reader plain(path);
+    EXPECT_EQ(plain.textCodePage(), 1252);
+    EXPECT_EQ(plain.record(0).at(1).toString(), QString::fromUtf8("V\u201Adeo Village"));
+    ReadOptions o;
+    o.defaultCodePage = 850;
+    Reader dos(path, o);
+    EXPECT_EQ(dos.textCodePage(), 850);
+    EXPECT_EQ(dos.record(0).at(1).toString(), QString::fromUtf8("Védeo Village"));
+    // A table that names its code page keeps it.
+    Reader named(samplePath("db/AREACODE.DB"), o);
+    EXPECT_EQ(named.textCodePage(), 437);
 }
