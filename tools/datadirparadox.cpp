@@ -439,6 +439,7 @@ QString importParadox(const QString &pxDir, const QString &dir, const ParadoxOpt
 
     std::vector<Source> sources;
     QString tmp;
+    bool createdDir = false;
     try {
         // Every table is opened and checked before anything is created.
         if (options.all) {
@@ -497,6 +498,7 @@ QString importParadox(const QString &pxDir, const QString &dir, const ParadoxOpt
             }
         }
 
+        createdDir = !QFileInfo::exists(dir);
         if (!QDir().mkpath(dir))
             throw Failure{QStringLiteral("Cannot create directory '%1'").arg(dir)};
         tmp = QDir(dir).filePath(QStringLiteral(".KVT3.sqlite.import-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
@@ -528,10 +530,14 @@ QString importParadox(const QString &pxDir, const QString &dir, const ParadoxOpt
     } catch (const Failure &f) {
         if (!tmp.isEmpty())
             QFile::remove(tmp);
+        if (createdDir)
+            QDir().rmdir(dir); // only when it is still empty
         return f.message;
     } catch (const FrameworkError &e) {
         if (!tmp.isEmpty())
             QFile::remove(tmp);
+        if (createdDir)
+            QDir().rmdir(dir);
         return e.message();
     }
     return QString();
@@ -735,6 +741,7 @@ QString exportParadox(const QString &dir, const QString &pxDir, const ParadoxOpt
 
     QString tmpDir;
     std::vector<Target> targets;
+    bool createdDir = false;
     try {
         Connection c(store);
         for (const auto &suite : reportdef::allTables()) {
@@ -756,6 +763,7 @@ QString exportParadox(const QString &dir, const QString &pxDir, const ParadoxOpt
             targets.push_back(std::move(t));
         }
         const QString password = builtInTablePassword();
+        createdDir = !QFileInfo::exists(pxDir);
         if (!QDir().mkpath(pxDir))
             throw Failure{QStringLiteral("Cannot create directory '%1'").arg(pxDir)};
         tmpDir = QDir(pxDir).filePath(QStringLiteral(".kvt-export-%1").arg(QUuid::createUuid().toString(QUuid::Id128)));
@@ -814,10 +822,14 @@ QString exportParadox(const QString &dir, const QString &pxDir, const ParadoxOpt
     } catch (const Failure &f) {
         if (!tmpDir.isEmpty())
             QDir(tmpDir).removeRecursively();
+        if (createdDir)
+            QDir().rmdir(pxDir); // only when it is still empty
         return f.message;
     } catch (const FrameworkError &e) {
         if (!tmpDir.isEmpty())
             QDir(tmpDir).removeRecursively();
+        if (createdDir)
+            QDir().rmdir(pxDir);
         return e.message();
     }
     QDir(tmpDir).removeRecursively();

@@ -298,7 +298,13 @@ TEST(ParadoxImport, AnInterruptedImportLeavesNoStore)
     int polls = 0;
     const Outcome r = runImport(px, dir, false, [&] { return ++polls > 6; });
     EXPECT_TRUE(r.error.contains("Interrupted")) << r.error.toStdString();
-    EXPECT_TRUE(filesIn(dir).isEmpty()) << filesIn(dir).join(",").toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir)) << "the directory it made is removed again";
+
+    const QString out = tmp.filePath("out");
+    polls = 0;
+    ASSERT_EQ(runImport(px, dir).error, QString());
+    EXPECT_TRUE(runExport(dir, out, false, [&] { return ++polls > 6; }).error.contains("Interrupted"));
+    EXPECT_FALSE(QFileInfo::exists(out));
 }
 
 TEST(ParadoxImport, AllImportsEveryTableOfTheSamples)
