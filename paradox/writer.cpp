@@ -222,6 +222,9 @@ void Writer::append(const std::vector<QVariant> &row)
             if (!ok || !std::isfinite(x))
                 throw fail(f, QStringLiteral("'%1' is not a number").arg(v.toString()));
             QByteArray text = QByteArray::number(x, 'f', qMin(f.length, 15));
+            // Without a point pxlib drops the whole-number digits (a field of 0 decimals).
+            if (!text.contains('.'))
+                text += ".0";
             PX_put_data_bcd(doc, p, f.length, text.data());
             break;
         }

@@ -19,7 +19,8 @@ TableDef everyType(bool encrypted)
     d.fields = {{"Key", Alpha, 10},       {"Day", Date, 4},          {"Small", Short, 2},      {"Big", Long, 4},
                 {"Money", Currency, 8},   {"Num", Number, 8},        {"Flag", Logical, 1},     {"Note", Memo, 20},
                 {"Bin", Blob, 10},        {"Styled", FormattedMemo, 10}, {"At", Time, 4},      {"When", Timestamp, 8},
-                {"Counter", AutoInc, 4},  {"Raw", Bytes, 6},         {"With Blank", Alpha, 40}};
+                {"Counter", AutoInc, 4},  {"Raw", Bytes, 6},         {"With Blank", Alpha, 40},
+                {"Whole", Bcd, 0},        {"Fine", Bcd, 4}};
     return d;
 }
 
@@ -30,11 +31,11 @@ std::vector<std::vector<QVariant>> sampleRows()
     return {
         {QString("a"), QString("1996-02-29"), qint64(-5), qint64(-2147483647), 1234.5, 0.1, true, QString::fromUtf8("kurz é"),
          QByteArray("\x00\x01\x02", 3), QString::fromUtf8("fmt\0x", 5), QString("23:59:59.250"), QString("2020-02-01 01:00:01"),
-         qint64(1), QByteArray("\x01\x02\x03\x00\x00\x09", 6), QString::fromUtf8("Straße")},
+         qint64(1), QByteArray("\x01\x02\x03\x00\x00\x09", 6), QString::fromUtf8("Straße"), -7.0, 12.3456},
         {QString("b"), null, null, null, null, null, false, longText, QByteArray(5000, '\x7f'), null, QString("00:00:01"),
-         QString("0001-01-01 00:00:00.001"), qint64(2), null, null},
+         QString("0001-01-01 00:00:00.001"), qint64(2), null, null, 123456.0, -0.5},
         {QString("c"), null, qint64(0), qint64(0), -0.0, 1e300, null, null, null, null, null, null, qint64(3), null,
-         QString("x").repeated(40)},
+         QString("x").repeated(40), null, null},
     };
 }
 
