@@ -482,6 +482,15 @@ TEST(ParadoxExport, RefusesAndLeavesTheOldTablesAsTheyWere)
     EXPECT_TRUE(stopped.error.contains("Interrupted")) << stopped.error.toStdString();
     unchanged("interrupted");
 
+    // A rename that fails while the new tables are moved into place (here: a folder stands where
+    // the last index file goes) puts every old file back.
+    QDir().mkpath(px + "/TextMsg.PX/in the way");
+    original.erase(QStringLiteral("TextMsg.PX"));
+    const Outcome blocked = runExport(dir, px, true);
+    EXPECT_TRUE(blocked.error.contains("Cannot rename") && blocked.error.contains("left as they were")) << blocked.error.toStdString();
+    QDir(px + "/TextMsg.PX").removeRecursively();
+    unchanged("failed rename");
+
     QTemporaryDir empty;
     EXPECT_TRUE(runExport(empty.path(), px).error.contains("holds no store"));
 }
