@@ -11,6 +11,9 @@ void runStartupCases(const Config &cfg);
 /// Loading the field-label cache and looking labels up, against a sorted array (4).
 void runTextCases(const Config &cfg);
 
+/// Import of a Paradox data directory against pxlib alone reading its largest table (6).
+void runParadoxCases(const Config &cfg);
+
 /// The bare Qt program of case 3: shows one empty window and quits. Returns the exit code.
 int runBareWindow(int argc, char **argv);
 

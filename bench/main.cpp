@@ -10,10 +10,10 @@
 namespace {
 
 void usage() {
-    std::fprintf(stderr, "usage: kvt-bench [--quick] [--runs N] [--cases 1,2,3,4,5] [--tree R,B,C]\n"
+    std::fprintf(stderr, "usage: kvt-bench [--quick] [--runs N] [--cases 1,2,3,4,5,6] [--tree R,B,C]\n"
                          "  --quick   small sizes, a smoke run\n"
                          "  --runs N  measured runs per case after one warm-up (default 5)\n"
-                         "  --cases   1 tree build, 2 selection, 3 start-up, 4 text caches, 5 memory\n"
+                         "  --cases   1 tree build, 2 selection, 3 start-up, 4 text caches, 5 memory, 6 Paradox import\n"
                          "  --tree    reports, bands per report and controls per band of cases 1, 2 and 5\n");
 }
 
@@ -91,6 +91,8 @@ int main(int argc, char **argv) {
         bench::runTextCases(cfg);
     if (cfg.wants(3))
         bench::runStartupCases(cfg);
+    if (cfg.wants(6))
+        bench::runParadoxCases(cfg);
     bench::targetSummary();
     return 0;
 }
