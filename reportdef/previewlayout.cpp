@@ -137,6 +137,24 @@ double layoutControls(const PreviewBand &band, double width, double printableHei
     return y;
 }
 
+/// 0 page header, 2 page footer, 1 any other band.
+int bandRank(int type)
+{
+    return type == 1 ? 0 : type == 2 ? 2 : 1;
+}
+
+void moveDown(BandPlace &bp, double dy)
+{
+    bp.outer.translate(0, dy);
+    bp.frame.translate(0, dy);
+    for (ControlPlace &c : bp.controls) {
+        c.cell.translate(0, dy);
+        c.frame.translate(0, dy);
+        c.label.translate(0, dy);
+        c.field.translate(0, dy);
+    }
+}
+
 } // namespace
 
 QSizeF pageSize(const QString &orient)
@@ -158,12 +176,18 @@ PageLayout layoutReport(const PreviewReport &report)
     l.printable = QRectF(left, top, pw - left - right, ph - top - bottom);
     const QRectF pr = l.printable;
 
-    int page = 0;
-    double y = pr.top();
-    for (size_t b = 0; b < report.bands.size(); ++b) {
-        const PreviewBand &band = report.bands[b];
+    // Page headers first and page footers last, each in the order given; the rest between them.
+    std::vector<int> order;
+    for (int rank : {0, 1, 2})
+        for (size_t b = 0; b < report.bands.size(); ++b)
+            if (bandRank(report.bands[b].type) == rank)
+                order.push_back(int(b));
+
+    std::vector<BandPlace> places;
+    for (int b : order) {
+        const PreviewBand &band = report.bands[size_t(b)];
         BandPlace bp;
-        bp.band = int(b);
+        bp.band = b;
         const double bl = std::min(pct(band.left, pr.width()), pr.width());
         const double br = std::min(pct(band.right, pr.width()), pr.width() - bl);
         const double bt = pct(band.top, pr.height()), bb = pct(band.bottom, pr.height());
@@ -171,15 +195,8 @@ PageLayout layoutReport(const PreviewReport &report)
         double contentH = layoutControls(band, innerW, pr.height(), bp.controls);
         if (bp.controls.empty())
             contentH = EmptyBandHeight;
-        const double outerH = bt + contentH + bb;
-        // A band that does not fit goes to the next page, unless it is the first on its page.
-        if (y > pr.top() && y + outerH > pr.bottom() + Slack) {
-            ++page;
-            y = pr.top();
-        }
-        bp.page = page;
-        bp.outer = QRectF(pr.left(), y, pr.width(), outerH);
-        bp.frame = QRectF(pr.left() + bl, y + bt, innerW, contentH);
+        bp.outer = QRectF(pr.left(), 0, pr.width(), bt + contentH + bb);
+        bp.frame = QRectF(pr.left() + bl, bt, innerW, contentH);
         for (ControlPlace &c : bp.controls) {
             const QPointF d = bp.frame.topLeft();
             c.cell.translate(d);
@@ -187,7 +204,35 @@ PageLayout layoutReport(const PreviewReport &report)
             c.label.translate(d);
             c.field.translate(d);
         }
-        y += outerH;
+        places.push_back(std::move(bp));
+    }
+
+    double footers = 0;
+    for (const BandPlace &bp : places)
+        if (bandRank(report.bands[size_t(bp.band)].type) == 2)
+            footers += bp.outer.height();
+    int page = 0;
+    double y = pr.top();
+    bool inFooters = false;
+    for (BandPlace &bp : places) {
+        const double h = bp.outer.height();
+        // The page footers sit together at the bottom of the last page.
+        if (!inFooters && bandRank(report.bands[size_t(bp.band)].type) == 2) {
+            inFooters = true;
+            if (y > pr.top() && y + footers > pr.bottom() + Slack) {
+                ++page;
+                y = pr.top();
+            }
+            y = std::max(y, pr.bottom() - footers);
+        }
+        // A band that does not fit goes to the next page, unless it is the first on its page.
+        if (y > pr.top() + Slack && y + h > pr.bottom() + Slack) {
+            ++page;
+            y = pr.top();
+        }
+        bp.page = page;
+        moveDown(bp, y);
+        y += h;
         l.bands.push_back(std::move(bp));
     }
     l.pageCount = page + 1;

@@ -6,9 +6,11 @@
 // The rule of the places:
 // - The page is A4, turned when RepOrient is "L". Report margins are percent of the page's width (left,
 //   right) and height (top, bottom); what lies between them is the printable area.
-// - Bands are stacked from the top of the printable area in the order given. Band margins are percent
-//   of the printable width (left, right) and height (top, bottom); the frame (RbdBox) runs round the
-//   band inside its margins. A band that does not fit below the one before it starts a new page.
+// - Bands are stacked from the top of the printable area: page headers (RbdType 1) first, then every
+//   other band, then the page footers (RbdType 2) at the bottom of the last page, each group in the
+//   order given. Band margins are percent of the printable width (left, right) and height (top,
+//   bottom); the frame (RbdBox) runs round the band inside its margins. A band that does not fit
+//   below the one before it starts a new page.
 // - The included controls of a band flow in the order given, left to right, inside the band's frame.
 //   Widths and the left and right spacing are percent of that width, top and bottom spacing percent of
 //   the printable height. A control starts a new line when RctNewLine is set or when it does not fit
@@ -91,7 +93,7 @@ struct PageLayout {
     QSizeF page;
     QRectF printable;
     int pageCount = 1;
-    std::vector<BandPlace> bands; // coordinates within the band's own page
+    std::vector<BandPlace> bands; // in the order stacked; coordinates within the band's own page
 };
 
 PageLayout layoutReport(const PreviewReport &report);

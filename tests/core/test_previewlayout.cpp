@@ -278,3 +278,29 @@ TEST(PreviewLayout, HitTestFindsControlThenBand)
         EXPECT_EQ(h.control, c.control) << c.at.x() << "," << c.at.y();
     }
 }
+
+TEST(PreviewLayout, PageHeadersComeFirstAndFootersSitAtTheBottom)
+{
+    // Stored in name order, as the tree lists them: footer before header.
+    const struct {
+        const char *name;
+        int type;
+    } stored[] = {{"Company", 1}, {"Detail", 3}, {"PageFooter", 2}, {"PageHeader", 1}, {"Unused", 0}};
+    PreviewReport r;
+    r.orient = QStringLiteral("P");
+    for (const auto &s : stored) {
+        PreviewBand b;
+        b.name = QString::fromLatin1(s.name);
+        b.type = s.type;
+        b.controls.push_back(ctrl(50));
+        r.bands.push_back(b);
+    }
+    const PageLayout l = layoutReport(r);
+    std::vector<int> order;
+    for (const BandPlace &b : l.bands)
+        order.push_back(b.band);
+    EXPECT_EQ(order, (std::vector<int>{0, 3, 1, 4, 2}));
+    EXPECT_NEAR(l.bands.back().outer.bottom(), l.printable.bottom(), Eps);
+    EXPECT_NEAR(l.bands[1].outer.top(), l.bands[0].outer.bottom(), Eps);
+    EXPECT_EQ(l.pageCount, 1);
+}
