@@ -223,11 +223,9 @@ void PagePreview::watchEdits(QWidget *page)
     for (DbEdit *e : page->findChildren<DbEdit *>()) {
         m_edits << e;
         connect(e, &QLineEdit::textEdited, this, [this] { refreshNow(); });
-        // Escape brings the field's value back without an edit signal.
-        connect(e, &QLineEdit::textChanged, this, [this, e] {
-            if (!e->isModified())
-                refreshNow();
-        });
+        // Escape brings the field's value back without an edit signal, and marks the edit unmodified
+        // only after the text is set: looked at once the key is done.
+        connect(e, &QLineEdit::textChanged, this, [this] { QTimer::singleShot(0, this, [this] { refreshNow(); }); });
     }
 }
 
@@ -251,6 +249,11 @@ void PagePreview::reload()
 {
     m_stale = true;
     scheduleRead();
+}
+
+bool PagePreview::readPending() const
+{
+    return m_readTimer->isActive();
 }
 
 void PagePreview::scheduleRead()

@@ -71,6 +71,8 @@ public:
     int readCount() const { return m_reads; }
     int paintCount() const { return m_paints; }
 
+    /// True while a read of the rows waits for the event loop.
+    bool readPending() const;
     /// Recomputes the shown values and the layout now (what a keystroke does).
     void refreshNow();
 
