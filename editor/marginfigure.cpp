@@ -141,8 +141,17 @@ void MarginFigure::follow(DataSource *ds, const QStringList &marginFields, const
     readRow();
 }
 
+void MarginFigure::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    readRow();
+}
+
 void MarginFigure::readRow()
 {
+    // A figure on a page behind another tab follows when it is shown again.
+    if (!isVisible())
+        return;
     DataSet *ds = m_link ? m_link->dataSet() : nullptr;
     if (!ds || !ds->isOpen() || ds->isEmpty()) {
         setMargins(-1, -1, -1, -1);
