@@ -1,5 +1,6 @@
 // The page preview in the main window: it follows the selection and the typing, selects what is
 // clicked, leaves the editor's rows alone, and draws something sensible offscreen.
+#include "common/fldfuncs.h"
 #include "dbwidgets/dbcheckbox.h"
 #include "dbwidgets/dbedit.h"
 #include "dbwidgets/dbradiogroup.h"
@@ -312,4 +313,40 @@ TEST_F(PagePreviewTest, MarginFiguresFollowTheirRowAndTheOrientation)
     typeInto(w->bandPage->EdtRbdLeftX, "1000");
     EXPECT_GT(band->boxRect().width(), 0);
     EXPECT_TRUE(band->pageRect().contains(band->boxRect()));
+}
+
+namespace {
+
+// A stored font spec string that the font editor would complain about.
+class PagePreviewBadFontTest : public test::DemoWindowTest {};
+
+} // namespace
+
+TEST_F(PagePreviewBadFontTest, AMalformedStoredFontIsDrawnWithTheFallbackAndNoMessage)
+{
+    test::execOnStore(programDir + "DATA",
+                      {"update RepCtrl set RctLabelFnt = '\"Courier New,12,B,0', RctFieldFnt = 'x,y' "
+                       "where RepName = 'QuoteStd' and RctName = 'ItemNo'"});
+    start();
+    chooseCategory(QStringLiteral("Quotes"));
+    w->setPreviewShown(true);
+    PagePreview *pv = w->Preview->preview();
+    select(node("QuoteStd", "Detail", "ItemNo"));
+    QApplication::processEvents();
+    for (int i = 0; i < 10 && pv->readPending(); ++i)
+        QApplication::processEvents();
+    ASSERT_NE(pv->selectedControl(), nullptr);
+    pv->grab();
+    EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+    // The fallback of the font spec reader, Arial 10, for both.
+    PreviewFonts fonts;
+    EXPECT_EQ(fonts.desc(QStringLiteral("x,y")).name, QStringLiteral("Arial"));
+    EXPECT_EQ(fonts.desc(QStringLiteral("x,y")).size, 10);
+    EXPECT_NEAR(pv->selectedControl()->label.height(), lineHeight(10), 1e-6);
+    EXPECT_NEAR(pv->selectedControl()->field.height(), lineHeight(10), 1e-6);
+    EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+    // The font editor's reading of the same string does complain.
+    FontDesc d;
+    fldStrToFont(QStringLiteral("\"Courier New,12,B,0"), &d);
+    EXPECT_FALSE(rec.boxes.isEmpty());
 }
