@@ -404,8 +404,11 @@ void PagePreview::relayout()
     if (const ControlPlace *c = selectedControl())
         what += QStringLiteral("; selected control %1")
                     .arg(m_report.bands[size_t(m_layout.bands[size_t(m_selBand)].band)].controls[size_t(c->control)].name);
-    else if (const BandPlace *b = selectedBand())
+    else if (const BandPlace *b = selectedBand()) {
         what += QStringLiteral("; selected print band %1").arg(m_report.bands[size_t(b->band)].name);
+        if (!m_ctrlName.isEmpty())
+            what += QStringLiteral("; control %1 is not included").arg(m_ctrlName);
+    }
     if (accessibleDescription() != what)
         setAccessibleDescription(what);
     update();
@@ -611,6 +614,17 @@ void PagePreview::paintEvent(QPaintEvent *event)
             }
         }
         p.restore();
+    }
+    if (const BandPlace *b = selectedBand(); b && !m_ctrlName.isEmpty() && m_selCtrl < 0) {
+        // The selected control has no place: say why where it would be.
+        const QString note = QStringLiteral("The selected control is not included: it is not printed");
+        const QRectF band = toWidget(b->page, b->outer);
+        QRectF box = QRectF(p.fontMetrics().boundingRect(note)).adjusted(-3, -1, 3, 1);
+        box.moveTopLeft(QPointF(band.left() + 2, band.top() + 2));
+        p.fillRect(box, pal.color(QPalette::ToolTipBase));
+        p.setPen(pal.color(QPalette::ToolTipText));
+        p.drawRect(box);
+        p.drawText(box, Qt::AlignCenter, note);
     }
     if (hasFocus()) {
         p.setPen(QPen(highlight, 1, Qt::DotLine));

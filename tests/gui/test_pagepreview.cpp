@@ -127,6 +127,12 @@ TEST_F(PagePreviewTest, FollowsTheSelectedReportBandAndControl)
     for (const ControlPlace &c : pv->selectedBand()->controls)
         EXPECT_NE(pv->report().bands[size_t(pv->selectedBand()->band)].controls[size_t(c.control)].name,
                   QStringLiteral("Discount"));
+    // A control that is not included has no place; the preview says so.
+    select(node("QuoteStd", "Detail", "Discount"));
+    settle();
+    ASSERT_NE(pv->selectedBand(), nullptr);
+    EXPECT_EQ(pv->selectedControl(), nullptr);
+    EXPECT_TRUE(pv->accessibleDescription().contains(QStringLiteral("Discount is not included")));
     // Another report: its own rows, read again.
     const int reads = pv->readCount();
     select(node("QuoteShort"));
