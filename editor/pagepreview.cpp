@@ -185,6 +185,8 @@ PagePreview::PagePreview(QWidget *parent) : QWidget(parent)
     connect(m_readTimer, &QTimer::timeout, this, [this] {
         readRows();
         relayout();
+        if (m_scrollPending)
+            scrollToSelection();
     });
 }
 
@@ -240,8 +242,10 @@ void PagePreview::showSelection(const QString &report, const QString &band, cons
     m_repName = report;
     m_bandName = band;
     m_ctrlName = control;
-    refreshNow();
     if (moved)
+        m_scrollPending = true;
+    refreshNow();
+    if (m_scrollPending && !readPending())
         scrollToSelection();
 }
 
@@ -387,9 +391,11 @@ void PagePreview::refreshNow()
 
 void PagePreview::relayout()
 {
+    // Another report's rows are on their way: the old drawing stays until they are read.
+    if (m_readName != m_repName)
+        return;
     m_report = m_stored;
-    if (m_readName == m_repName)
-        applyEdits(m_report);
+    applyEdits(m_report);
     m_layout = layoutReport(m_report);
     findSelection();
     updateSize();
@@ -453,8 +459,13 @@ void PagePreview::updateSize()
     m_scale = std::max(0.05, double(w - 2 * Gap) / page.width());
     const int pages = m_report.name.isEmpty() ? 0 : m_layout.pageCount;
     const int h = std::max(Gap * 2, int(std::ceil(pages * (page.height() * m_scale + Gap) + Gap)));
-    if (size() != QSize(w, h))
-        resize(w, h);
+    if (size() == QSize(w, h))
+        return;
+    const bool rescaled = w != width();
+    resize(w, h);
+    // Drawn at another scale, the selection would be somewhere else on the screen.
+    if (rescaled && selectedBand())
+        scrollToSelection();
 }
 
 QSize PagePreview::sizeHint() const
@@ -490,8 +501,13 @@ void PagePreview::scrollToSelection()
 {
     auto *area = parentWidget() ? qobject_cast<QScrollArea *>(parentWidget()->parentWidget()) : nullptr;
     const BandPlace *b = selectedBand();
-    if (!area || !b)
+    if (!area)
         return;
+    m_scrollPending = false;
+    if (!b) { // a report: its first page
+        area->verticalScrollBar()->setValue(0);
+        return;
+    }
     const ControlPlace *c = selectedControl();
     const QRectF r = toWidget(b->page, c ? c->frame : b->frame);
     area->ensureVisible(int(r.center().x()), int(r.center().y()), int(r.width() / 2) + Gap,

@@ -112,6 +112,7 @@ private:
     reportdef::PreviewReport m_report; // with the values in edit
     reportdef::PageLayout m_layout;
     int m_selBand = -1, m_selCtrl = -1; // indexes into m_layout.bands and its controls
+    bool m_scrollPending = false;       // the selection moved and is to be scrolled into view
     PreviewFonts m_fonts;
     double m_scale = 0.5;
     int m_reads = 0;

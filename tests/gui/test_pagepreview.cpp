@@ -356,3 +356,48 @@ TEST_F(PagePreviewBadFontTest, AMalformedStoredFontIsDrawnWithTheFallbackAndNoMe
     fldStrToFont(QStringLiteral("\"Courier New,12,B,0"), &d);
     EXPECT_FALSE(rec.boxes.isEmpty());
 }
+
+namespace {
+
+// A report of many pages: 10 bands of 100 controls.
+class PagePreviewLongTest : public test::DemoWindowTest {
+protected:
+    void SetUp() override
+    {
+        programDir = tmp.path() + "/";
+        setProgramDirForTesting(programDir);
+        datadir::Options o;
+        o.benchReports = 1;
+        o.benchBands = 10;
+        o.benchControls = 100;
+        ASSERT_EQ(datadir::create(programDir + "DATA", o), QString());
+        txtFldLst = nullptr;
+        txtBtnLst = nullptr;
+        txtMsgLst = nullptr;
+        fntLabel = fntField = fntClmLabel = fntClmField = nullptr;
+        BoxFrameFirstShow = true;
+    }
+};
+
+} // namespace
+
+TEST_F(PagePreviewLongTest, TheSelectedControlIsScrolledIntoView)
+{
+    start();
+    // Selected while the preview is hidden: shown, it scrolls to the control once its rows are read.
+    ASSERT_TRUE(w->selectNodeByName("Bench0001", "Band010", "Fld49:99"));
+    w->setPreviewShown(true);
+    PagePreview *pv = w->Preview->preview();
+    QApplication::processEvents();
+    for (int i = 0; i < 10 && pv->readPending(); ++i)
+        QApplication::processEvents();
+    ASSERT_NE(pv->selectedControl(), nullptr);
+    EXPECT_GT(pv->pageLayout().pageCount, 2);
+    const QRect shown(-pv->pos(), w->Preview->viewport()->size()); // the visible part, in pv's coordinates
+    const QRectF ctrl = pv->toWidget(pv->selectedBand()->page, pv->selectedControl()->frame);
+    EXPECT_TRUE(QRectF(shown).contains(ctrl.center())) << ctrl.y() << " not in " << shown.y() << "+" << shown.height();
+    // Back to the report: its first page.
+    ASSERT_TRUE(w->selectNodeByName("Bench0001", "", ""));
+    QApplication::processEvents();
+    EXPECT_EQ(pv->pos().y(), 0);
+}
