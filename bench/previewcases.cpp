@@ -150,10 +150,21 @@ void runPreviewCases(const Config &cfg) {
     };
 
     const Medians m = interleaved(cfg.runs, editorRun, baselineRun);
+    // For context: reading the report's rows again, as after a post or on a change of report.
+    std::vector<double> reads;
+    for (int i = 0; i < cfg.runs; ++i) {
+        const int before = pv->readCount();
+        const auto t0 = Clock::now();
+        pv->reload();
+        for (int k = 0; k < 100 && pv->readCount() == before; ++k)
+            QCoreApplication::processEvents();
+        reads.push_back(msSince(t0));
+    }
     figure("preview_keystrokes", keys, "keystrokes", 0);
     figure("preview_redraw_editor", m.subject, "ms", 3);
     figure("preview_redraw_baseline", m.baseline, "ms", 3);
     figure("preview_redraw_ratio", m.ratio(), "x");
+    figure("preview_read_report", median(reads), "ms", 2);
     target(QStringLiteral("preview redraw %1 ms < 16").arg(m.subject, 0, 'f', 2), m.subject < 16.0);
     w->TblRepCtrl->cancel();
 }
