@@ -117,7 +117,7 @@ void drawSides(QPainter &p, const QRectF &r, int mask)
 
 // ------------------------------------------------------------------ fonts
 
-const FontDesc &PreviewFonts::desc(const QString &spec)
+FontDesc PreviewFonts::desc(const QString &spec)
 {
     auto it = m_descs.constFind(spec);
     if (it != m_descs.constEnd())
@@ -140,7 +140,7 @@ QFont PreviewFonts::font(const QString &spec, double scale)
     auto it = m_fonts.constFind(spec);
     if (it != m_fonts.constEnd())
         return *it;
-    const FontDesc &d = desc(spec);
+    const FontDesc d = desc(spec);
     QFont f = toQFont(d);
     f.setPixelSize(std::max(1, int(std::lround((d.size > 0 ? d.size : 8) * scale))));
     f.setKerning(false);
@@ -594,7 +594,7 @@ void PagePreview::paintEvent(QPaintEvent *event)
                                       const QColor *colour) {
                 if (r.isEmpty() || s.isEmpty())
                     return;
-                const FontDesc &d = m_fonts.desc(spec);
+                const FontDesc d = m_fonts.desc(spec);
                 const double px = (d.size > 0 ? d.size : 8) * m_scale;
                 if (px < MinTextPixels) {
                     const double w = std::min(r.width(), s.size() * px * 0.55);

@@ -27,7 +27,7 @@ class Table;
 /// reader falls back to, without the messages the font editor shows for it.
 class PreviewFonts {
 public:
-    const FontDesc &desc(const QString &spec);
+    FontDesc desc(const QString &spec);
     /// The font at a pixel size for points at scale (pixels per point).
     QFont font(const QString &spec, double scale);
 
