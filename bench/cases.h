@@ -14,6 +14,9 @@ void runTextCases(const Config &cfg);
 /// Import of a Paradox data directory against pxlib alone reading its largest table (6).
 void runParadoxCases(const Config &cfg);
 
+/// Redraw of the page preview on a keystroke in a control's width, against a plain widget (7).
+void runPreviewCases(const Config &cfg);
+
 /// The bare Qt program of case 3: shows one empty window and quits. Returns the exit code.
 int runBareWindow(int argc, char **argv);
 

@@ -156,6 +156,8 @@ ReportPage::ReportPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     Image1->setGeometry(88, 128, 153, 185);
     Image1->setLeadTargets(EdtRepTopY->geometry().center(), EdtRepLeftX->geometry().center(),
                            EdtRepRightX->geometry().center(), EdtRepBottomY->geometry().center());
+    Image1->follow(ds, {"RepTopY", "RepLeftX", "RepRightX", "RepBottomY"}, QStringLiteral("RepOrient"),
+                   {EdtRepTopY, EdtRepLeftX, EdtRepRightX, EdtRepBottomY});
     setTabOrder(EdtRepTitle, RgrRepOrient);
     setTabOrder(RgrRepOrient, EdtRepTopY);
     setTabOrder(EdtRepTopY, EdtRepLeftX);
@@ -194,6 +196,8 @@ BandPage::BandPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     Image3->setGeometry(96, 136, 153, 86);
     Image3->setLeadTargets(EdtRbdTopY->geometry().center(), EdtRbdLeftX->geometry().center(),
                            EdtRbdRightX->geometry().center(), EdtRbdBottomY->geometry().center());
+    Image3->follow(ds, {"RbdTopY", "RbdLeftX", "RbdRightX", "RbdBottomY"}, QString(),
+                   {EdtRbdTopY, EdtRbdLeftX, EdtRbdRightX, EdtRbdBottomY});
     setTabOrder(EdtRbdName, EdtRbdBox);
     setTabOrder(EdtRbdBox, EdtRbdTopY);
     setTabOrder(EdtRbdTopY, EdtRbdLeftX);
@@ -258,6 +262,8 @@ ControlPage::ControlPage(DataSource *ds, QWidget *parent) : QWidget(parent)
     Image2->setGeometry(96, 264, 153, 86);
     Image2->setLeadTargets(EdtRctSpTop->geometry().center(), EdtRctSpLeft->geometry().center(),
                            EdtRctSpRight->geometry().center(), EdtRctSpBottom->geometry().center());
+    Image2->follow(ds, {"RctSpTop", "RctSpLeft", "RctSpRight", "RctSpBottom"}, QString(),
+                   {EdtRctSpTop, EdtRctSpLeft, EdtRctSpRight, EdtRctSpBottom});
 
     QWidget *order[] = {Ed1, DBCheckBox1, EdtRctWidth, RdgRctType, EdtRctLabel, EdtRctLabelWidth, EdtRctLabelFnt,
                         EdtRctFieldFnt, EdtRctBox, RdgRctAlignHorPage, chkRctNewLine, EdtRctSpTop, EdtRctSpLeft,

@@ -1,8 +1,11 @@
 #include "editor/marginfigure.h"
+#include "dbwidgets/dbedit.h"
+#include "engine/dataset.h"
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
+#include <cmath>
 
 namespace kvt {
 
@@ -10,20 +13,29 @@ namespace {
 
 enum Side { Top, Left, Right, Bottom };
 
-struct Layout {
-    QRect page;
-    QRect box;
-};
+// Smallest gap between page and box, so a double arrow still shows in it.
+constexpr int MinGap = 10;
 
-Layout layoutFor(MarginFigure::Shape shape)
+QRect pageFor(MarginFigure::Shape shape, bool landscape)
 {
     // The page leaves a strip at the left for the leads and room at the right for its shadow.
     if (shape == MarginFigure::Shape::TallPage) {
-        const QRect page(22, 1, 126, 182);
-        return {page, page.adjusted(22, 27, -22, -27)};
+        if (landscape) {
+            const int h = 126 * 126 / 182;
+            return QRect(22, 1 + (182 - h) / 2, 126, h);
+        }
+        return QRect(22, 1, 126, 182);
     }
-    const QRect page(22, 1, 126, 83);
-    return {page, page.adjusted(24, 16, -24, -16)};
+    return QRect(22, 1, 126, 83);
+}
+
+/// Pixels of a margin of pct percent along a page side of extent pixels. The page figure is drawn to
+/// scale; the band and control margins are a few percent only, so there each percent counts more.
+int gapFor(MarginFigure::Shape shape, double pct, int extent)
+{
+    const double v = std::isfinite(pct) && pct > 0 ? pct : 0;
+    const double px = shape == MarginFigure::Shape::TallPage ? v / 100.0 * extent : MinGap + v * 2;
+    return int(std::lround(std::clamp(px, double(MinGap), extent * 0.35)));
 }
 
 // Pixel centre of a pixel row or column, so one-pixel lines stay sharp.
@@ -56,9 +68,112 @@ void drawDoubleArrow(QPainter &p, QPointF a, QPointF b, const QColor &colour)
 
 } // namespace
 
+class MarginFigure::Link : public DataLink {
+public:
+    explicit Link(MarginFigure *figure) : m_figure(figure) {}
+    void dataSetChanged() override { m_figure->readRow(); }
+    void recordChanged(Field *) override { m_figure->readRow(); }
+    void stateChanged() override { m_figure->readRow(); }
+
+private:
+    MarginFigure *m_figure;
+};
+
 MarginFigure::MarginFigure(Shape shape, QWidget *parent) : QWidget(parent), m_shape(shape)
 {
     setFixedSize(figureSize(shape));
+}
+
+MarginFigure::~MarginFigure() = default;
+
+void MarginFigure::setMargins(double top, double left, double right, double bottom)
+{
+    const double v[4] = {top, left, right, bottom};
+    if (std::equal(v, v + 4, m_margins))
+        return;
+    std::copy(v, v + 4, m_margins);
+    update();
+}
+
+void MarginFigure::setLandscape(bool landscape)
+{
+    if (m_shape != Shape::TallPage || landscape == m_landscape)
+        return;
+    m_landscape = landscape;
+    update();
+}
+
+QRect MarginFigure::pageRect() const
+{
+    return pageFor(m_shape, m_landscape);
+}
+
+QRect MarginFigure::boxRect() const
+{
+    const QList<int> g = marginPixels();
+    return pageRect().adjusted(g[1], g[0], -g[2], -g[3]);
+}
+
+QList<int> MarginFigure::marginPixels() const
+{
+    const QRect page = pageRect();
+    if (m_margins[0] < 0 && m_margins[1] < 0 && m_margins[2] < 0 && m_margins[3] < 0) {
+        if (m_shape == Shape::TallPage)
+            return {27, 22, 22, 27};
+        return {16, 24, 24, 16};
+    }
+    return {gapFor(m_shape, m_margins[0], page.height()), gapFor(m_shape, m_margins[1], page.width()),
+            gapFor(m_shape, m_margins[2], page.width()), gapFor(m_shape, m_margins[3], page.height())};
+}
+
+void MarginFigure::follow(DataSource *ds, const QStringList &marginFields, const QString &orientField,
+                          const QList<DbEdit *> &edits)
+{
+    m_fields = marginFields;
+    m_orientField = orientField;
+    m_link = std::make_unique<Link>(this);
+    m_link->setDataSource(ds);
+    m_edits.clear();
+    for (DbEdit *e : edits) {
+        m_edits << e;
+        connect(e, &QLineEdit::textChanged, this, [this] { readRow(); });
+    }
+    readRow();
+}
+
+void MarginFigure::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    readRow();
+}
+
+void MarginFigure::readRow()
+{
+    // A figure on a page behind another tab follows when it is shown again.
+    if (!isVisible())
+        return;
+    DataSet *ds = m_link ? m_link->dataSet() : nullptr;
+    if (!ds || !ds->isOpen() || ds->isEmpty()) {
+        setMargins(-1, -1, -1, -1);
+        setLandscape(false);
+        return;
+    }
+    double v[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4 && i < m_fields.size(); ++i) {
+        if (Field *f = ds->findField(m_fields[i]))
+            v[i] = f->asFloat();
+        // Typed and not yet written: the figure follows the typing.
+        for (const QPointer<DbEdit> &e : m_edits) {
+            double typed = 0;
+            if (e && e->isModified() && e->dataField().compare(m_fields[i], Qt::CaseInsensitive) == 0 &&
+                parseDecimal(e->text(), typed))
+                v[i] = typed;
+        }
+    }
+    setMargins(v[0], v[1], v[2], v[3]);
+    if (!m_orientField.isEmpty())
+        if (Field *f = ds->findField(m_orientField))
+            setLandscape(f->asString().compare(QLatin1String("L"), Qt::CaseInsensitive) == 0);
 }
 
 QSize MarginFigure::figureSize(Shape shape)
@@ -90,9 +205,8 @@ void MarginFigure::moveEvent(QMoveEvent *event)
 
 void MarginFigure::paintEvent(QPaintEvent *)
 {
-    const Layout l = layoutFor(m_shape);
-    const QRect page = l.page;
-    const QRect box = l.box;
+    const QRect page = pageRect();
+    const QRect box = boxRect();
     const QPalette &pal = palette();
 
     QPainter p(this);

@@ -10,6 +10,7 @@
 #include "dbwidgets/dbradiogroup.h"
 #include "editor/accessnames.h"
 #include "editor/detailpages.h"
+#include "editor/pagepreview.h"
 #include "editor/reporttree.h"
 #include "editor/stateimages.h"
 #include "engine/dataset.h"
@@ -193,6 +194,22 @@ void TRepMainForm::createLayout()
     Panel2->setMinimumWidth(328);
     RxSplitter1->setSizes({640 - 328 - 3, 328});
 
+    Preview = new PreviewPanel(this);
+    Preview->hide();
+    RxSplitter1->addWidget(Preview);
+    RxSplitter1->setCollapsible(2, false);
+    RxSplitter1->setStretchFactor(2, 1);
+    btnPreview = new QToolButton(Panel4);
+    btnPreview->setText(QStringLiteral("Preview"));
+    btnPreview->setCheckable(true);
+    btnPreview->setAutoRaise(true);
+    btnPreview->setGeometry(240, 2, 80, 25);
+    btnPreview->setAccessibleName(QStringLiteral("Page preview"));
+    btnPreview->setToolTip(QStringLiteral("Show or hide the page preview (Ctrl+Shift+P)"));
+    connect(btnPreview, &QToolButton::toggled, this, [this](bool on) { setPreviewShown(on); });
+    auto *previewKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P), this);
+    connect(previewKey, &QShortcut::activated, btnPreview, &QToolButton::toggle);
+
     PmRepEdt = new QMenu(this);
     PmRepEdt->setObjectName(QStringLiteral("PmRepEdt"));
     PmRepEdtExpand = new QAction(QStringLiteral("Expand All"), this);
@@ -303,6 +320,15 @@ void TRepMainForm::createData()
     PageControl1->setCurrentWidget(tsh_RepCtrl);
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] { PageControl1Change(); });
 
+    PagePreview *pv = Preview->preview();
+    pv->setTables(TblReports, TblRepBand, TblRepCtrl);
+    for (QWidget *page : {static_cast<QWidget *>(reportPage), static_cast<QWidget *>(bandPage),
+                          static_cast<QWidget *>(ctrlPage)})
+        pv->watchEdits(page);
+    pv->setSelectNode([this](const QString &rep, const QString &band, const QString &ctrl) {
+        guarded([&] { selectNodeByName(rep, band, ctrl); });
+    });
+
     // A click, or one of the edit's open keys, opens the dialog.
     for (auto opened : {&DbEdit::clicked, &DbEdit::openRequested}) {
         connect(ctrlPage->EdtRctLabelFnt, opened, this, [this] { EdtRctFontClick(ctrlPage->EdtRctLabelFnt); });
@@ -383,6 +409,67 @@ void TRepMainForm::cmbRepCatClick()
     finish();
     if (TreeView1->topLevelItemCount() > 0)
         TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+    else
+        Preview->preview()->showSelection(QString(), QString(), QString());
+}
+
+void TRepMainForm::setPreviewShown(bool shown)
+{
+    if (shown == Preview->isVisible())
+        return;
+    if (btnPreview->isChecked() != shown)
+        btnPreview->setChecked(shown);
+    QList<int> sizes = RxSplitter1->sizes();
+    const int extra = 360;
+    const bool grow = !isMaximized() && !isFullScreen();
+    Preview->setVisible(shown);
+    if (shown) {
+        if (grow) {
+            resize(width() + extra + RxSplitter1->handleWidth(), height());
+            // Kept on the screen: a window grown past its edge moves back.
+            if (QScreen *s = screen()) {
+                const QRect avail = s->availableGeometry();
+                const QRect f = frameGeometry();
+                if (f.right() > avail.right())
+                    move(std::max(avail.left(), x() - (f.right() - avail.right())), y());
+            }
+        }
+        sizes[2] = extra;
+        RxSplitter1->setSizes(sizes);
+    } else if (grow) {
+        resize(std::max(minimumSizeHint().width(), width() - sizes[2] - RxSplitter1->handleWidth()), height());
+    }
+}
+
+bool TRepMainForm::selectNodeByName(const QString &repName, const QString &rbdName, const QString &rctName)
+{
+    // The one place that finds a node by its names; the preview selects through it.
+    for (int i = 0; i < TreeView1->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *node = TreeView1->topLevelItem(i);
+        if (asNode(node)->record()->RepName != repName)
+            continue;
+        if (!rbdName.isEmpty()) {
+            QTreeWidgetItem *band = nullptr;
+            for (int j = 0; j < node->childCount() && !band; ++j)
+                if (asNode(node->child(j))->record()->RbdName == rbdName)
+                    band = node->child(j);
+            if (!band)
+                return false;
+            node = band;
+            if (!rctName.isEmpty()) {
+                QTreeWidgetItem *ctrl = nullptr;
+                for (int k = 0; k < node->childCount() && !ctrl; ++k)
+                    if (asNode(node->child(k))->record()->RctName == rctName)
+                        ctrl = node->child(k);
+                if (!ctrl)
+                    return false;
+                node = ctrl;
+            }
+        }
+        TreeView1->setCurrentItem(node);
+        return TreeView1->currentItem() == node;
+    }
+    return false;
 }
 
 void TRepMainForm::Panel3Resize()
@@ -545,6 +632,8 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
         }
         enable.now(); // the pages follow here, still inside the shared read
         PageControl1Change();
+        Preview->preview()->showSelection(rec->RepName, rec->Level >= 2 ? rec->RbdName : QString(),
+                                          rec->Level >= 3 ? rec->RctName : QString());
     }
     if (node->childCount() > 0)
         node->setExpanded(true);

@@ -23,6 +23,7 @@ class DataSource;
 class DbEdit;
 class DbLookupComboBox;
 class DbNavigator;
+class PreviewPanel;
 class Query;
 class RepTreeItem;
 class ReportPage;
@@ -46,6 +47,8 @@ public:
     QFrame *Panel4;
     DbNavigator *DBNavigator1;
     QTabWidget *PageControl1;
+    QToolButton *btnPreview;      // shows and hides the page preview
+    PreviewPanel *Preview;        // right of the detail pages, hidden until asked for
     TabSheet *tsh_Reports;
     TabSheet *tsh_RepBand;
     TabSheet *tsh_RepCtrl;
@@ -89,6 +92,11 @@ public:
     void TblRepCtrlRctIncludeChange(bool included);
     void EdtRctFontClick(DbEdit *clicked);
     void EdtFrameBoxClick(DbEdit *clicked);
+    /// Selects the node of a report, band (empty for the report) and control (empty for the band),
+    /// as a click on it does; false when the tree has no such node.
+    bool selectNodeByName(const QString &repName, const QString &rbdName, const QString &rctName);
+    /// Shows or hides the page preview; the window grows by its width, so the rest keeps its room.
+    void setPreviewShown(bool shown);
     /// Opens the help file (F1) when it exists.
     void showHelp();
 
