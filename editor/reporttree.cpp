@@ -397,8 +397,9 @@ Qt::ItemFlags ReportTreeModel::flags(const QModelIndex &index) const
 RepTreeView::RepTreeView(QWidget *parent) : QTreeView(parent)
 {
     // A band whose last read failed is read again when it is expanded again.
+    // (Not the band whose read has just failed inside this very expand.)
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex &index) {
-        if (m_model && !m_model->isRead(index) && !m_model->canFetchMore(index))
+        if (m_model && !m_model->isRead(index) && !m_model->canFetchMore(index) && m_justFailed != index)
             guarded([&] { m_model->readControls(index); });
     });
 }
@@ -415,7 +416,10 @@ void RepTreeView::setModel(QAbstractItemModel *model)
     // view keeps whether a row has children from its last layout). After the view's own expand.
     const auto settle = [this](const QModelIndex &band, bool relayout) {
         const QPersistentModelIndex keep(band);
+        if (!relayout)
+            m_justFailed = keep;
         QTimer::singleShot(0, this, [this, keep, relayout] {
+            m_justFailed = QPersistentModelIndex();
             if (!keep.isValid())
                 return;
             collapse(keep);

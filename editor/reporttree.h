@@ -149,6 +149,7 @@ private:
     void keepRestored();
     ReportTreeModel *m_model = nullptr;
     QPersistentModelIndex m_restored;
+    QPersistentModelIndex m_justFailed; // a band whose read failed since events were last handled
     int m_inputDepth = 0;
 };
 
