@@ -4,6 +4,7 @@
 #include "support/teststore.h"
 #include "support/treenode.h"
 #include "labels/gui/tabsheet.h"
+#include <QAccessible>
 #include <QApplication>
 #include <QSet>
 #include <QTabWidget>
@@ -172,6 +173,35 @@ TEST_F(ReportTreeTest, NodeIdsDifferInTheirLowBits)
         EXPECT_EQ(model()->index(n.row(), 0, model()->parent(n)), n) << "the id leads back to its node";
     }
     EXPECT_GE(low.size(), nodes.size() * 9 / 10);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ReportTreeTest, RowsAreAnnouncedWithTheirTextsAndStates)
+{
+    start();
+    chooseCategory("Quotes");
+    select(node("QuoteStd", "Company", "RepCompName"));
+    QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(w->TreeView1);
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(tree->text(QAccessible::Name), "Report Tree");
+    const auto row = [&](const QString &text) -> QAccessibleInterface * {
+        for (int i = 0; i < tree->childCount(); ++i)
+            if (QAccessibleInterface *c = tree->child(i); c && c->text(QAccessible::Name) == text)
+                return c;
+        return nullptr;
+    };
+    QAccessibleInterface *report = row("QuoteStd");
+    QAccessibleInterface *bandRow = row("Company");
+    QAccessibleInterface *control = row("01. Company Name");
+    ASSERT_TRUE(report && bandRow && control);
+    EXPECT_TRUE(report->state().expanded);
+    EXPECT_TRUE(bandRow->state().expandable);
+    EXPECT_TRUE(control->state().selected);
+    EXPECT_FALSE(control->state().expandable);
+    EXPECT_FALSE(report->state().selected);
 }
 
 } // namespace
