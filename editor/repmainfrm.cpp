@@ -379,6 +379,14 @@ void TRepMainForm::cmbRepCatClick()
         ReadScope read(TblReports->database());
         TreeModel->setLabels(txtFldLst);
         // Reports and bands now; a band's controls when they are first needed.
+        // The control table follows the band row again afterwards: the walk passes every band, and
+        // the control rows of none of them are read during it.
+        TblRepCtrl->setMasterSource(nullptr);
+        struct Relink {
+            Table *t;
+            DataSource *ds;
+            ~Relink() { t->setMasterSource(ds); }
+        } relink{TblRepCtrl, DsRepBand};
         TreeModel->load(*TblReports, *TblRepBand);
     } catch (...) {
         finish(); // an error in the middle still gives the cursor back and allows the next build
