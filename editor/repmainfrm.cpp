@@ -378,15 +378,22 @@ void TRepMainForm::cmbRepCatClick()
         // Edits are settled above; the walk's many reads then share one read of the store.
         ReadScope read(TblReports->database());
         TreeModel->setLabels(txtFldLst);
-        // Reports and bands now; a band's controls when they are first needed.
-        // The control table follows the band row again afterwards: the walk passes every band, and
-        // the control rows of none of them are read during it.
+        // The control table follows the band row again after the walk: the walk passes every band
+        // and reads the control rows of none of them.
         TblRepCtrl->setMasterSource(nullptr);
         struct Relink {
             Table *t;
             DataSource *ds;
-            ~Relink() { t->setMasterSource(ds); }
+            ~Relink()
+            {
+                try {
+                    t->setMasterSource(ds);
+                } catch (const std::exception &e) {
+                    showStandardException(e);
+                }
+            }
         } relink{TblRepCtrl, DsRepBand};
+        // Reports and bands now; a band's controls when they are first needed.
         TreeModel->load(*TblReports, *TblRepBand);
     } catch (...) {
         finish(); // an error in the middle still gives the cursor back and allows the next build
