@@ -6,6 +6,7 @@
 #include "labels/textcache.h"
 #include "reportdef/codes.h"
 #include <QSignalBlocker>
+#include <QStringEncoder>
 #include <QTimer>
 
 namespace kvt {
@@ -56,19 +57,55 @@ constexpr quint64 RowMask = (quint64(1) << BandShift) - 1;
 
 } // namespace
 
-/// A band's controls: names one after the other, and per control its name's end, index and state.
+/// A band's controls, in one piece: this header, then per control its name's end, its index and its
+/// state, then the names (UTF-8) one after the other.
 struct ReportTreeModel::Controls {
-    QByteArray names; // RctName, UTF-8
-    std::vector<quint32> ends;
-    std::vector<qint32> sortIdx;
-    std::vector<quint8> states;
-    int count() const { return int(ends.size()); }
+    qint32 n = 0;
+    quint32 spare = 0; // keeps what follows aligned
+    int count() const { return n; }
+    const quint32 *ends() const { return reinterpret_cast<const quint32 *>(this + 1); }
+    const qint32 *sortIdx() const { return reinterpret_cast<const qint32 *>(ends() + n); }
+    const quint8 *states() const { return reinterpret_cast<const quint8 *>(sortIdx() + n); }
+    quint8 *states() { return const_cast<quint8 *>(static_cast<const Controls *>(this)->states()); }
+    const char *names() const { return reinterpret_cast<const char *>(states() + n); }
+    static size_t bytes(int n, qsizetype names) { return sizeof(Controls) + size_t(n) * 9 + size_t(names); }
     QString name(int i) const
     {
-        const quint32 begin = i > 0 ? ends[size_t(i) - 1] : 0;
-        return QString::fromUtf8(names.constData() + begin, qsizetype(ends[size_t(i)] - begin));
+        const quint32 begin = i > 0 ? ends()[i - 1] : 0;
+        return QString::fromUtf8(names() + begin, qsizetype(ends()[i] - begin));
     }
 };
+namespace {
+constexpr size_t BlockSize = 64 * 1024; // below the size malloc gives back to the system at once
+}
+
+char *ReportTreeModel::allocate(size_t bytes)
+{
+    bytes = (bytes + 7) & ~size_t(7);
+    if (bytes > BlockSize / 4) { // a band of its own
+        m_blocks.push_back(std::make_unique<char[]>(bytes));
+        return m_blocks.back().get();
+    }
+    if (bytes > m_blockLeft) {
+        m_blocks.push_back(std::make_unique<char[]>(BlockSize));
+        m_blockFree = m_blocks.back().get();
+        m_blockLeft = BlockSize;
+    }
+    char *p = m_blockFree;
+    m_blockFree += bytes;
+    m_blockLeft -= bytes;
+    return p;
+}
+
+void ReportTreeModel::release()
+{
+    std::vector<Report>().swap(m_reports);
+    std::vector<Band>().swap(m_bands);
+    std::vector<std::unique_ptr<char[]>>().swap(m_blocks);
+    m_blockFree = nullptr;
+    m_blockLeft = 0;
+    m_controlsRead = 0;
+}
 
 ReportTreeModel::ReportTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
 
@@ -77,19 +114,14 @@ ReportTreeModel::~ReportTreeModel() = default;
 void ReportTreeModel::clear()
 {
     beginResetModel();
-    // A few blocks per band, whatever the number of its controls.
-    std::vector<Report>().swap(m_reports);
-    std::vector<Band>().swap(m_bands);
-    m_controlsRead = 0;
+    release();
     endResetModel();
 }
 
 void ReportTreeModel::load(Table &reports, Table &bands)
 {
     beginResetModel();
-    std::vector<Report>().swap(m_reports);
-    std::vector<Band>().swap(m_bands);
-    m_controlsRead = 0;
+    release();
     try {
         for (reports.first(); !reports.eof(); reports.next()) {
             Report r;
@@ -108,8 +140,7 @@ void ReportTreeModel::load(Table &reports, Table &bands)
             m_reports.push_back(std::move(r));
         }
     } catch (...) {
-        std::vector<Report>().swap(m_reports);
-        std::vector<Band>().swap(m_bands);
+        release();
         endResetModel();
         throw;
     }
@@ -169,7 +200,7 @@ QModelIndex ReportTreeModel::index(int row, int column, const QModelIndex &paren
         return row < r.bandCount ? bandIndex(r.firstBand + row) : QModelIndex();
     }
     if (p.kind == BandNode) {
-        const Controls *c = m_bands[size_t(p.band)].controls.get();
+        const Controls *c = m_bands[size_t(p.band)].controls;
         if (!c || row >= c->count())
             return QModelIndex();
         return createIndex(row, 0,
@@ -199,7 +230,7 @@ int ReportTreeModel::rowCount(const QModelIndex &parent) const
     if (p.kind == ReportNode)
         return m_reports[size_t(p.report)].bandCount;
     if (p.kind == BandNode) {
-        const Controls *c = m_bands[size_t(p.band)].controls.get();
+        const Controls *c = m_bands[size_t(p.band)].controls;
         return c ? c->count() : 0;
     }
     return 0;
@@ -260,7 +291,10 @@ void ReportTreeModel::readBand(int band)
     Band &b = m_bands[size_t(band)];
     if (!m_query)
         return;
-    auto c = std::make_unique<Controls>();
+    m_names.clear();
+    m_ends.clear();
+    m_sortIdx.clear();
+    m_states.clear();
     try {
         // One query opened and closed per band, its parameters from that band.
         m_query->close();
@@ -270,11 +304,17 @@ void ReportTreeModel::readBand(int band)
         Field *name = m_query->fields(2);
         Field *sortIdx = m_query->fieldByName(QStringLiteral("RctSortIdx"));
         Field *include = m_query->fieldByName(QStringLiteral("RctInclude"));
+        QStringEncoder utf8(QStringEncoder::Utf8);
         for (; !m_query->eof(); m_query->next()) {
-            c->names += name->asString().toUtf8();
-            c->ends.push_back(quint32(c->names.size()));
-            c->sortIdx.push_back(sortIdx->asInteger());
-            c->states.push_back(include->asBoolean() ? 8 : 6);
+            // Straight into the names, without a byte array per name.
+            const QString text = name->asString();
+            const qsizetype at = m_names.size();
+            m_names.resize(at + utf8.requiredSpace(text.size()));
+            char *end = utf8.appendToBuffer(m_names.data() + at, text);
+            m_names.resize(end - m_names.constData());
+            m_ends.push_back(quint32(m_names.size()));
+            m_sortIdx.push_back(sortIdx->asInteger());
+            m_states.push_back(include->asBoolean() ? 8 : 6);
         }
         m_query->close();
     } catch (...) {
@@ -287,20 +327,22 @@ void ReportTreeModel::readBand(int band)
         throw;
     }
     b.failed = false;
-    c->names.squeeze();
-    c->ends.shrink_to_fit();
-    c->sortIdx.shrink_to_fit();
-    c->states.shrink_to_fit();
-    const int count = c->count();
+    const int count = int(m_ends.size());
+    auto *c = new (allocate(Controls::bytes(count, m_names.size()))) Controls;
+    c->n = count;
+    std::copy(m_ends.begin(), m_ends.end(), const_cast<quint32 *>(c->ends()));
+    std::copy(m_sortIdx.begin(), m_sortIdx.end(), const_cast<qint32 *>(c->sortIdx()));
+    std::copy(m_states.begin(), m_states.end(), c->states());
+    std::copy(m_names.cbegin(), m_names.cend(), const_cast<char *>(c->names()));
     m_controlsRead += count;
     const QModelIndex parent = bandIndex(band);
     if (count == 0) {
-        b.controls = std::move(c);
+        b.controls = c;
         emit bandFoundEmpty(parent);
         return;
     }
     beginInsertRows(parent, 0, count - 1);
-    b.controls = std::move(c);
+    b.controls = c;
     endInsertRows();
 }
 
@@ -337,7 +379,7 @@ QString ReportTreeModel::text(const QModelIndex &index) const
     case BandNode: return m_bands[size_t(n.band)].name;
     case ControlNode: {
         const Controls &c = *m_bands[size_t(n.band)].controls;
-        return controlNodeText(c.sortIdx[size_t(n.control)], c.name(n.control), m_labels);
+        return controlNodeText(c.sortIdx()[n.control], c.name(n.control), m_labels);
     }
     default: return QString();
     }
@@ -349,7 +391,7 @@ int ReportTreeModel::stateIndex(const QModelIndex &index) const
     switch (n.kind) {
     case ReportNode: return m_reports[size_t(n.report)].state;
     case BandNode: return m_bands[size_t(n.band)].state;
-    case ControlNode: return m_bands[size_t(n.band)].controls->states[size_t(n.control)];
+    case ControlNode: return m_bands[size_t(n.band)].controls->states()[n.control];
     default: return 0;
     }
 }
@@ -361,7 +403,7 @@ void ReportTreeModel::setStateIndex(const QModelIndex &index, int state, bool re
     switch (n.kind) {
     case ReportNode: slot = &m_reports[size_t(n.report)].state; break;
     case BandNode: slot = &m_bands[size_t(n.band)].state; break;
-    case ControlNode: slot = &m_bands[size_t(n.band)].controls->states[size_t(n.control)]; break;
+    case ControlNode: slot = &m_bands[size_t(n.band)].controls->states()[n.control]; break;
     default: return;
     }
     if (*slot == state)

@@ -96,7 +96,7 @@ private:
         int report = 0;
         quint8 state = 4;
         bool failed = false;       // the last read failed: the view does not read it by itself again
-        std::unique_ptr<Controls> controls; // null until read
+        Controls *controls = nullptr; // in m_blocks; null until read
     };
     enum Kind { None, ReportNode, BandNode, ControlNode };
     struct Node {
@@ -107,9 +107,21 @@ private:
     QModelIndex reportIndex(int report) const;
     QModelIndex bandIndex(int band) const;
     void readBand(int band);
+    char *allocate(size_t bytes);
+    void release();
 
     std::vector<Report> m_reports;
     std::vector<Band> m_bands;
+    // The controls of all bands read, in a few large blocks: releasing a category costs a few
+    // frees per block, not per band or control.
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    char *m_blockFree = nullptr;
+    size_t m_blockLeft = 0;
+    // One band's rows while they are read, kept for the next band.
+    QByteArray m_names;
+    std::vector<quint32> m_ends;
+    std::vector<qint32> m_sortIdx;
+    std::vector<quint8> m_states;
     Query *m_query = nullptr;
     const TxtFldLstClass *m_labels = nullptr;
     qint64 m_controlsRead = 0;
