@@ -1,4 +1,5 @@
 #include "bench/fixture.h"
+#include "bench/harness.h"
 #include "app/config.h"
 #include "app/datamodule.h"
 #include "editor/repmainfrm.h"
@@ -7,6 +8,7 @@
 #include "labels/textcache.h"
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -27,6 +29,38 @@ ProgramDir::ProgramDir(const kvt::datadir::Options &options) {
     const QString err = kvt::datadir::create(dataDir(), options);
     if (!err.isEmpty())
         fail(QStringLiteral("cannot create the data directory: ") + err);
+}
+
+ProgramDir::ProgramDir(const QString &existingDataDir) {
+    if (!m_tmp.isValid())
+        fail(QStringLiteral("cannot create a temporary directory"));
+    m_path = m_tmp.path() + QLatin1Char('/');
+    if (!QFile::link(QDir(existingDataDir).absolutePath(), dataDir()))
+        fail(QStringLiteral("cannot link %1 as the data directory").arg(existingDataDir));
+}
+
+QString bigDataDir(const Config &cfg) {
+    static std::unique_ptr<QTemporaryDir> made;
+    QString dir = cfg.bigData;
+    if (dir.isEmpty()) {
+        if (!made) {
+            made = std::make_unique<QTemporaryDir>();
+            if (!made->isValid())
+                fail(QStringLiteral("cannot create a temporary directory"));
+        }
+        dir = made->path() + QStringLiteral("/DATA");
+    }
+    if (QFile::exists(QDir(dir).filePath(QString::fromLatin1(kvt::Database::StoreFileName))))
+        return dir;
+    kvt::datadir::Options o;
+    o.benchReports = 1000;
+    o.benchBands = 10;
+    o.benchControls = 100;
+    note(QStringLiteral("making the 1,000,000-node store in %1").arg(dir));
+    const QString err = kvt::datadir::create(dir, o);
+    if (!err.isEmpty())
+        fail(QStringLiteral("cannot create the data directory: ") + err);
+    return dir;
 }
 
 namespace {

@@ -20,6 +20,8 @@ namespace bench {
 class ProgramDir {
 public:
     explicit ProgramDir(const kvt::datadir::Options &options);
+    /// A program directory whose DATA is the data directory given (a link to it, nothing copied).
+    explicit ProgramDir(const QString &existingDataDir);
     QString path() const { return m_path; }
     QString dataDir() const { return m_path + QStringLiteral("DATA"); }
 
@@ -27,6 +29,10 @@ private:
     QTemporaryDir m_tmp;
     QString m_path;
 };
+
+/// The data directory of the 1,000,000-node category: cfg.bigData, made there when it holds no store
+/// yet, else made once per run in a temporary folder.
+QString bigDataDir(const struct Config &cfg);
 
 /// Runs statements in one transaction on the store of dataDir, through a connection of its own.
 void execOnStore(const QString &dataDir, const QStringList &statements);

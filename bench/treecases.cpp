@@ -10,8 +10,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTabWidget>
+#include <QTreeView>
 #include <QTreeWidget>
+#include <functional>
 #include <malloc.h>
+#include <sqlite3.h>
 #include <memory>
 
 namespace bench {
@@ -23,6 +26,9 @@ const QString Category = QStringLiteral("Bench");
 /// Sorts before "Bench", so the first show builds an empty tree and the cases build the big one.
 const QString EmptyCategory = QStringLiteral("AEmpty");
 
+/// Sorts after "Bench": the store of 1,000,000 nodes still opens on "Bench".
+const QString OtherCategory = QStringLiteral("ZEmpty");
+
 int controlNodeCount(const QTreeWidget *tree) {
     int n = 0;
     for (int r = 0; r < tree->topLevelItemCount(); ++r)
@@ -31,11 +37,41 @@ int controlNodeCount(const QTreeWidget *tree) {
     return n;
 }
 
-/// The editor's build as the user starts it: choose the category, then let the window settle.
+/// Control nodes under the reports and bands of a view's model (only those read, for the editor).
+int controlNodeCount(const QAbstractItemModel *m) {
+    int n = 0;
+    for (int r = 0; r < m->rowCount(); ++r) {
+        const QModelIndex rep = m->index(r, 0);
+        for (int b = 0; b < m->rowCount(rep); ++b)
+            n += m->rowCount(m->index(b, 0, rep));
+    }
+    return n;
+}
+
+int bandCount(const QAbstractItemModel *m) {
+    int n = 0;
+    for (int r = 0; r < m->rowCount(); ++r)
+        n += m->rowCount(m->index(r, 0));
+    return n;
+}
+
+/// The category switch as the user makes it: choose the category, then let the window settle with
+/// its first report selected.
 double editorBuild(kvt::TRepMainForm *w) {
     const auto t0 = Clock::now();
     w->cmbRepCat->setKeyValue(Category);
     w->cmbRepCatClick();
+    QCoreApplication::processEvents();
+    const double ms = msSince(t0);
+    if (w->TreeView1->currentIndex() != w->TreeView1->topLevelIndex(0) || !w->TreeView1->currentIndex().isValid())
+        fail(QStringLiteral("the category switch selected no report"));
+    return ms;
+}
+
+/// Expand All as the user starts it from the menu, until the window has settled.
+double editorExpandAll(kvt::TRepMainForm *w) {
+    const auto t0 = Clock::now();
+    w->PmRepEdtExpandClick();
     QCoreApplication::processEvents();
     return msSince(t0);
 }
@@ -109,24 +145,156 @@ private:
     QTreeWidget m_tree;
 };
 
+/// The limit of the design for Expand All: every control row of the category read with one prepared
+/// statement into a minimal model of the three levels, shown whole by a view of the same size.
+class BareExpand {
+public:
+    BareExpand(QSqlDatabase db, QSize size)
+        : m_rows(prepared(db, QStringLiteral("select c.RepName, c.RctGroup, c.RctName, c.RctSortIdx, c.RctInclude "
+                                             "from RepCtrl c join Reports r on r.RepName = c.RepName "
+                                             "where r.RepCatName = ? order by c.RepName, c.RctGroup, "
+                                             "c.RctSortIdx"))) {
+        m_view.setHeaderHidden(true);
+        m_view.setUniformRowHeights(true);
+        m_view.resize(size);
+        m_view.setModel(&m_model);
+        m_view.show();
+        QCoreApplication::processEvents();
+    }
+
+    double expandAll() {
+        m_model.reset();
+        QCoreApplication::processEvents();
+        const auto t0 = Clock::now();
+        m_rows.bindValue(0, Category);
+        run(m_rows);
+        m_model.fill(m_rows);
+        m_view.expandAll();
+        QCoreApplication::processEvents();
+        return msSince(t0);
+    }
+
+    const QAbstractItemModel *model() const { return &m_model; }
+
+private:
+    class Model : public QAbstractItemModel {
+    public:
+        void reset() {
+            beginResetModel();
+            m_reps.clear();
+            m_groups.clear();
+            m_texts.clear();
+            m_textGroup.clear();
+            endResetModel();
+        }
+        void fill(QSqlQuery &q) {
+            beginResetModel();
+            QString rep, group;
+            while (q.next()) {
+                const QString r = q.value(0).toString(), g = q.value(1).toString();
+                if (m_reps.empty() || r != rep) {
+                    m_reps.push_back({r, int(m_groups.size()), 0});
+                    rep = r;
+                    group.clear();
+                }
+                if (m_reps.back().count == 0 || g != group) {
+                    m_groups.push_back({g, int(m_texts.size()), 0, int(m_reps.size()) - 1});
+                    ++m_reps.back().count;
+                    group = g;
+                }
+                m_texts.push_back(QString::asprintf("%02d. ", q.value(3).toInt()) + q.value(2).toString());
+                m_textGroup.push_back(int(m_groups.size()) - 1);
+                ++m_groups.back().count;
+            }
+            endResetModel();
+        }
+        QModelIndex index(int row, int column, const QModelIndex &parent) const override {
+            if (row < 0 || column != 0)
+                return {};
+            if (!parent.isValid())
+                return row < int(m_reps.size()) ? createIndex(row, 0, quintptr(row) << 2 | 1) : QModelIndex();
+            const quintptr id = parent.internalId();
+            if ((id & 3) == 1) {
+                const Span &r = m_reps[id >> 2];
+                return row < r.count ? createIndex(row, 0, quintptr(r.first + row) << 2 | 2) : QModelIndex();
+            }
+            if ((id & 3) == 2) {
+                const Span &g = m_groups[id >> 2];
+                return row < g.count ? createIndex(row, 0, quintptr(g.first + row) << 2 | 3) : QModelIndex();
+            }
+            return {};
+        }
+        QModelIndex parent(const QModelIndex &child) const override {
+            const quintptr id = child.internalId();
+            if ((id & 3) == 2) {
+                const int rep = m_groups[id >> 2].parent;
+                return createIndex(rep, 0, quintptr(rep) << 2 | 1);
+            }
+            if ((id & 3) == 3) {
+                const int g = m_textGroup[id >> 2];
+                return createIndex(g - m_reps[size_t(m_groups[g].parent)].first, 0, quintptr(g) << 2 | 2);
+            }
+            return {};
+        }
+        int rowCount(const QModelIndex &parent) const override {
+            if (!parent.isValid())
+                return int(m_reps.size());
+            const quintptr id = parent.internalId();
+            if ((id & 3) == 1)
+                return m_reps[id >> 2].count;
+            if ((id & 3) == 2)
+                return m_groups[id >> 2].count;
+            return 0;
+        }
+        int columnCount(const QModelIndex &) const override { return 1; }
+        QVariant data(const QModelIndex &index, int role) const override {
+            if (role != Qt::DisplayRole)
+                return {};
+            const quintptr id = index.internalId();
+            if ((id & 3) == 1)
+                return m_reps[id >> 2].name;
+            if ((id & 3) == 2)
+                return m_groups[id >> 2].name;
+            return m_texts[id >> 2];
+        }
+
+    private:
+        struct Span {
+            QString name;
+            int first = 0, count = 0, parent = 0;
+        };
+        std::vector<Span> m_reps, m_groups;
+        std::vector<QString> m_texts;
+        std::vector<int> m_textGroup;
+    };
+
+    QSqlQuery m_rows;
+    Model m_model;
+    QTreeView m_view;
+};
+
 struct NodeKey {
-    QTreeWidgetItem *node;
+    QModelIndex node;
     QString rep, band, ctrl;
 };
 
-/// Control nodes spread over the tree: consecutive picks change report and band.
-std::vector<NodeKey> pickControls(QTreeWidget *tree, int count) {
+/// Control nodes spread over the tree: consecutive picks change report and band. Their bands are
+/// read first, as a user opens them before choosing one of their controls.
+std::vector<NodeKey> pickControls(kvt::RepTreeView *tree, int count) {
     std::vector<NodeKey> keys;
-    const int reports = tree->topLevelItemCount();
+    kvt::ReportTreeModel *m = tree->reportModel();
+    const int reports = tree->topLevelCount();
     for (int k = 0; k < count && reports > 0; ++k) {
-        QTreeWidgetItem *rep = tree->topLevelItem(k % reports);
-        if (rep->childCount() == 0)
+        const QModelIndex rep = tree->topLevelIndex(k % reports);
+        if (m->rowCount(rep) == 0)
             continue;
-        QTreeWidgetItem *band = rep->child((k / reports) % rep->childCount());
-        if (band->childCount() == 0)
+        const QModelIndex band = m->index((k / reports) % m->rowCount(rep), 0, rep);
+        m->readControls(band);
+        if (m->rowCount(band) == 0)
             continue;
-        auto *node = static_cast<kvt::RepTreeItem *>(band->child((k * 37) % band->childCount()));
-        keys.push_back({node, node->record()->RepName, node->record()->RbdName, node->record()->RctName});
+        const QModelIndex node = m->index((k * 37) % m->rowCount(band), 0, band);
+        const kvt::TvDataType r = m->record(node);
+        keys.push_back({node, r.RepName, r.RbdName, r.RctName});
     }
     return keys;
 }
@@ -182,8 +350,8 @@ private:
 };
 
 /// One selection as the user makes it; kept out of line so a profiler can single it out.
-[[gnu::noinline]] void selectNode(QTreeWidget *tree, QTreeWidgetItem *node) {
-    tree->setCurrentItem(node);
+[[gnu::noinline]] void selectNode(QTreeView *tree, const QModelIndex &node) {
+    tree->setCurrentIndex(node);
 }
 
 void checkSelected(kvt::TRepMainForm *w, const NodeKey &k) {
@@ -196,7 +364,114 @@ void checkSelected(kvt::TRepMainForm *w, const NodeKey &k) {
 
 } // namespace
 
-void runTreeCases(const Config &cfg) {
+namespace {
+
+/// Memory figures of the step fn: the peak resident size during it above the resident size before.
+struct MemoryStep {
+    long before = 0, peak = 0, after = 0;
+    bool reset = false;
+    double sqlitePeak = 0; // bytes SQLite held at its peak above what it held before (its page cache)
+};
+
+MemoryStep measureMemory(const std::function<void()> &fn) {
+    QCoreApplication::processEvents();
+    malloc_trim(0);
+    MemoryStep m;
+    m.before = statusKiB("VmRSS");
+    m.reset = resetPeakRss();
+    const sqlite3_int64 sqliteBefore = sqlite3_memory_used();
+    sqlite3_memory_highwater(1);
+    fn();
+    m.sqlitePeak = double(sqlite3_memory_highwater(0) - sqliteBefore);
+    m.peak = statusKiB("VmHWM");
+    m.after = statusKiB("VmRSS");
+    if (!m.reset)
+        note(QStringLiteral("the peak resident size could not be reset; the peak is the process's"));
+    return m;
+}
+
+/// The category of 1,000,000 control nodes: switch, memory of the switch, Expand All, leaving it.
+void runBigCases(const Config &cfg) {
+    const QString data = bigDataDir(cfg);
+    // An empty category to come from, sorting after "Bench" so the first show still chooses "Bench".
+    execOnStore(data, {QStringLiteral("insert or ignore into RepCat values ('%1')").arg(OtherCategory)});
+    ProgramDir dir(data);
+    EditorSession ed(dir.path());
+    kvt::TRepMainForm *w = ed.w;
+    if (w->cmbRepCat->keyValue() != Category)
+        fail(QStringLiteral("the first show did not choose the category Bench"));
+    const auto chooseOther = [w] {
+        w->cmbRepCat->setKeyValue(OtherCategory);
+        w->cmbRepCatClick();
+        QCoreApplication::processEvents();
+    };
+    const kvt::ReportTreeModel *m = w->TreeModel;
+    chooseOther();
+    double firstSwitch = 0;
+    const MemoryStep mem = measureMemory([&] { firstSwitch = editorBuild(w); });
+    note(QStringLiteral("1M: first switch %1 ms, %2 reports, %3 bands")
+             .arg(firstSwitch, 0, 'f', 1)
+             .arg(m->rowCount())
+             .arg(bandCount(m)));
+    std::vector<double> switches;
+    for (int i = 0; i < cfg.runs; ++i) {
+        chooseOther();
+        switches.push_back(editorBuild(w));
+    }
+    const double sw = median(switches);
+    const double switchMiB = double(mem.peak - mem.before) / 1024.0;
+    figure("big_category_switch_editor", sw, "ms", 2);
+    figure("big_memory_peak_after_switch", switchMiB, "MiB", 2);
+    target(QStringLiteral("category switch at 1M %1 ms <= 10").arg(sw, 0, 'f', 2), sw <= 10.0);
+    target(QStringLiteral("memory after the switch at 1M %1 MiB < 4").arg(switchMiB, 0, 'f', 2), switchMiB < 4.0);
+
+    // Leaving the category with no band read, for comparison with leaving it read whole below.
+    std::vector<double> leaves;
+    for (int i = 0; i < cfg.runs; ++i) {
+        editorBuild(w);
+        const auto l0 = Clock::now();
+        chooseOther();
+        leaves.push_back(msSince(l0));
+    }
+    figure("big_leave_unread_category", median(leaves), "ms", 2);
+
+    // Expand All of the whole category once, then leaving it.
+    double expand = 0;
+    const MemoryStep all = measureMemory([&] {
+        editorBuild(w);
+        expand = editorExpandAll(w);
+    });
+    const int nodes = controlNodeCount(m);
+    if (nodes != 1000000)
+        fail(QStringLiteral("Expand All read %1 control nodes, expected 1,000,000").arg(nodes));
+    const double perNode = double(all.peak - all.before) * 1024.0 / nodes;
+    figure("big_expand_all_editor", expand, "ms", 1);
+    figure("big_memory_peak_per_control_node_after_expand_all", perNode, "bytes", 0);
+    figure("big_memory_sqlite_peak_per_control_node_in_expand_all", all.sqlitePeak / nodes, "bytes", 0);
+    target(QStringLiteral("memory after Expand All at 1M %1 bytes per control node < 150").arg(perNode, 0, 'f', 0),
+           perNode < 150);
+    const auto c0 = Clock::now();
+    w->PmRepEdtCollapseClick();
+    QCoreApplication::processEvents();
+    figure("big_collapse_all_editor", msSince(c0), "ms", 1);
+    editorExpandAll(w);
+    const auto t0 = Clock::now();
+    chooseOther();
+    figure("big_leave_expanded_category", msSince(t0), "ms", 2);
+    // The release alone: the tree's nodes with the view's rows, without the rest of a switch.
+    editorBuild(w);
+    editorExpandAll(w);
+    w->TreeBuilding = true; // as in a switch: the selection handler stands aside
+    const auto r0 = Clock::now();
+    w->TreeModel->clear();
+    QCoreApplication::processEvents();
+    figure("big_release_expanded_tree", msSince(r0), "ms", 2);
+    w->TreeBuilding = false;
+}
+
+} // namespace
+
+static void runSizedCases(const Config &cfg) {
     kvt::datadir::Options o;
     o.benchReports = cfg.reports;
     o.benchBands = cfg.bands;
@@ -211,54 +486,82 @@ void runTreeCases(const Config &cfg) {
 
     EditorSession ed(dir.path());
     kvt::TRepMainForm *w = ed.w;
-    if (w->cmbRepCat->keyValue() != EmptyCategory || w->TreeView1->topLevelItemCount() != 0)
+    if (w->cmbRepCat->keyValue() != EmptyCategory || w->TreeView1->topLevelCount() != 0)
         fail(QStringLiteral("the first show did not start on the empty category"));
+    const kvt::ReportTreeModel *m = w->TreeModel;
 
-    // Case 5 comes first: the first build of the big tree, from a settled process.
-    QCoreApplication::processEvents();
-    malloc_trim(0);
-    const long rssBefore = statusKiB("VmRSS");
-    const bool peakReset = resetPeakRss();
-    const double firstBuild = editorBuild(w);
-    const long hwm = statusKiB("VmHWM");
-    const long rssAfter = statusKiB("VmRSS");
-    const int nodes = controlNodeCount(w->TreeView1);
+    // Case 5 comes first: the first switch to the big category and its Expand All, from a settled
+    // process.
+    double firstBuild = 0, firstExpand = 0;
+    const MemoryStep sw = measureMemory([&] { firstBuild = editorBuild(w); });
+    if (m->controlsRead() != 0)
+        fail(QStringLiteral("the switch read controls"));
+    const MemoryStep all = measureMemory([&] { firstExpand = editorExpandAll(w); });
+    const int nodes = controlNodeCount(m);
     if (nodes != expected)
         fail(QStringLiteral("the tree holds %1 control nodes, expected %2").arg(nodes).arg(expected));
-    if (!peakReset)
-        note(QStringLiteral("the peak resident size could not be reset; the peak is the process's"));
-    note(QStringLiteral("first (cold) tree build: %1 ms").arg(firstBuild, 0, 'f', 1));
+    note(QStringLiteral("first (cold) switch: %1 ms, first Expand All: %2 ms")
+             .arg(firstBuild, 0, 'f', 1)
+             .arg(firstExpand, 0, 'f', 1));
 
     if (cfg.wants(5)) {
         figure("memory_control_nodes", nodes, "nodes", 0);
-        figure("memory_rss_before_build", double(rssBefore) / 1024.0, "MiB", 1);
-        figure("memory_peak_rss_after_build", double(hwm) / 1024.0, "MiB", 1);
-        const double perNode = double(hwm - rssBefore) * 1024.0 / nodes;
-        figure("memory_peak_per_control_node", perNode, "bytes", 0);
-        figure("memory_resident_per_control_node", double(rssAfter - rssBefore) * 1024.0 / nodes, "bytes", 0);
-        target(QStringLiteral("memory %1 bytes per control node < 1024").arg(perNode, 0, 'f', 0),
-               perNode < 1024);
+        figure("memory_rss_before_switch", double(sw.before) / 1024.0, "MiB", 1);
+        figure("memory_peak_after_switch", double(sw.peak - sw.before) / 1024.0, "MiB", 2);
+        // From before the switch, so the figure holds all the category costs once read whole.
+        const double perNode = double(all.peak - sw.before) * 1024.0 / nodes;
+        figure("memory_peak_per_control_node_after_expand_all", perNode, "bytes", 0);
+        figure("memory_resident_per_control_node_after_expand_all", double(all.after - sw.before) * 1024.0 / nodes,
+               "bytes", 0);
+        figure("memory_sqlite_peak_per_control_node_in_expand_all", all.sqlitePeak / nodes, "bytes", 0);
+        target(QStringLiteral("memory after Expand All %1 bytes per control node < 150").arg(perNode, 0, 'f', 0),
+               perNode < 150);
     }
 
     BareConnection bare(dir.dataDir());
     if (cfg.wants(1)) {
         BareTree baseline(bare.db(), w->TreeView1->size());
-        const Medians m = interleaved(
+        const Medians med = interleaved(
             cfg.runs, [&] { return editorBuild(w); }, [&] { return baseline.build(); });
-        if (controlNodeCount(&baseline.tree()) != nodes || controlNodeCount(w->TreeView1) != nodes)
-            fail(QStringLiteral("the trees of case 1 differ in size"));
-        figure("tree_build_editor", m.subject, "ms", 1);
-        figure("tree_build_baseline", m.baseline, "ms", 1);
-        figure("tree_build_ratio", m.ratio(), "x");
-        target(QStringLiteral("tree build %1 x baseline <= 1.5").arg(m.ratio(), 0, 'f', 2), m.ratio() <= 1.5);
+        if (controlNodeCount(&baseline.tree()) != nodes)
+            fail(QStringLiteral("the baseline tree of case 1 differs in size"));
+        figure("category_switch_editor", med.subject, "ms", 2);
+        figure("tree_build_baseline", med.baseline, "ms", 1);
+        figure("category_switch_to_tree_build_ratio", med.ratio(), "x", 3);
+        target(QStringLiteral("category switch %1 ms <= 10").arg(med.subject, 0, 'f', 2), med.subject <= 10.0);
+        // Leaving a category whose every band was read.
+        std::vector<double> leave;
+        for (int i = 0; i < cfg.runs; ++i) {
+            editorExpandAll(w);
+            leave.push_back(editorBuild(w));
+        }
+        figure("category_switch_after_expand_all", median(leave), "ms", 2);
+    }
+
+    if (cfg.wants(8)) {
+        BareExpand baseline(bare.db(), w->TreeView1->size());
+        const Medians med = interleaved(
+            cfg.runs,
+            [&] {
+                editorBuild(w);
+                return editorExpandAll(w);
+            },
+            [&] { return baseline.expandAll(); });
+        if (controlNodeCount(baseline.model()) != nodes || controlNodeCount(m) != nodes)
+            fail(QStringLiteral("the trees of case 8 differ in size"));
+        figure("expand_all_editor", med.subject, "ms", 1);
+        figure("expand_all_baseline", med.baseline, "ms", 1);
+        figure("expand_all_ratio", med.ratio(), "x");
+        target(QStringLiteral("Expand All %1 x baseline <= 1.5").arg(med.ratio(), 0, 'f', 2), med.ratio() <= 1.5);
     }
 
     if (cfg.wants(2)) {
+        editorBuild(w);
         const std::vector<NodeKey> keys = pickControls(w->TreeView1, cfg.selections);
         if (keys.empty())
             fail(QStringLiteral("no control nodes to select"));
         BareReads baseline(bare.db());
-        // Per run: the handler alone (setCurrentItem runs it) and with the window's repaint after it.
+        // Per run: the handler alone (setCurrentIndex runs it) and with the window's repaint after it.
         const auto selectAll = [&](double *withPaint) {
             double handler = 0, whole = 0;
             for (const NodeKey &k : keys) {
@@ -279,13 +582,13 @@ void runTreeCases(const Config &cfg) {
             checkSelected(w, k);
         }
         baseline.readAll(keys);
-        std::vector<double> ed, withPaint, base;
+        std::vector<double> edt, withPaint, base;
         for (int i = 0; i < cfg.runs; ++i) {
-            ed.push_back(selectAll(&paint));
+            edt.push_back(selectAll(&paint));
             withPaint.push_back(paint);
             base.push_back(baseline.readAll(keys));
         }
-        const double e = median(ed), b = median(base);
+        const double e = median(edt), b = median(base);
         figure("selection_count", double(keys.size()), "selections", 0);
         figure("selection_editor", e, "ms", 3);
         figure("selection_baseline", b, "ms", 3);
@@ -294,6 +597,13 @@ void runTreeCases(const Config &cfg) {
         target(QStringLiteral("selection %1 ms < 1").arg(e, 0, 'f', 3), e < 1.0);
         target(QStringLiteral("selection %1 x baseline <= 3").arg(e / b, 0, 'f', 2), e / b <= 3.0);
     }
+}
+
+void runTreeCases(const Config &cfg) {
+    if (cfg.wants(1) || cfg.wants(2) || cfg.wants(5) || cfg.wants(8))
+        runSizedCases(cfg);
+    if (cfg.wants(9))
+        runBigCases(cfg);
 }
 
 } // namespace bench

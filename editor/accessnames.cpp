@@ -1,6 +1,7 @@
 #include "editor/accessnames.h"
 #include "editor/detailpages.h"
 #include "editor/repmainfrm.h"
+#include "editor/reporttree.h"
 #include "dbwidgets/dblookupcombobox.h"
 #include "labels/lookups.h"
 #include <QAccessible>
@@ -9,7 +10,7 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace kvt {
 

@@ -39,7 +39,6 @@
 #include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
-#include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -73,8 +72,6 @@ QFrame *newPanel(QWidget *parent, const char *name, bool lowered)
     }
     return p;
 }
-
-RepTreeItem *asNode(QTreeWidgetItem *item) { return static_cast<RepTreeItem *>(item); }
 
 /// The first widget of a page that takes typing, for the edit key on the tree.
 QWidget *firstInput(QWidget *page)
@@ -116,7 +113,7 @@ TRepMainForm::~TRepMainForm()
 {
     // Nodes go first; then the controls let go of the data sets before these are destroyed.
     TreeBuilding = true;
-    TreeView1->clear();
+    TreeModel->clear();
 }
 
 void TRepMainForm::createLayout()
@@ -155,8 +152,10 @@ void TRepMainForm::createLayout()
 
     TreeView1 = new RepTreeView(Panel1);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeModel = new ReportTreeModel(TreeView1);
+    TreeModel->setObjectName(QStringLiteral("TreeModel"));
+    TreeView1->setModel(TreeModel);
     TreeView1->setHeaderHidden(true);
-    TreeView1->setColumnCount(1);
     TreeView1->setIndentation(19);
     TreeView1->setIconSize(QSize(13, 13));
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -235,11 +234,12 @@ void TRepMainForm::createLayout()
     connect(btnRepEdtMenu, &QToolButton::clicked, this, [this] { guarded([this] { btnRepEdtMenuClick(); }); });
     connect(PmRepEdtExpand, &QAction::triggered, this, [this] { guarded([this] { PmRepEdtExpandClick(); }); });
     connect(PmRepEdtCollapse, &QAction::triggered, this, [this] { guarded([this] { PmRepEdtCollapseClick(); }); });
-    connect(TreeView1, &QTreeWidget::customContextMenuRequested, this,
+    connect(TreeView1, &QTreeView::customContextMenuRequested, this,
             [this](const QPoint &p) { PmRepEdt->popup(TreeView1->viewport()->mapToGlobal(p)); });
-    connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem *now, QTreeWidgetItem *before) {
-        guarded([&] { TreeView1Changing(now, before); });
-    });
+    connect(TreeView1, &RepTreeView::currentNodeChanged, this,
+            [this](const QModelIndex &now, const QModelIndex &before) {
+                guarded([&] { TreeView1Changing(now, before); });
+            });
 }
 
 void TRepMainForm::createData()
@@ -252,7 +252,8 @@ void TRepMainForm::createData()
     QryRepCtrl->setDatabaseName(QStringLiteral("MyDatabase"));
     QryRepCtrl->setSessionName(QStringLiteral("MySession"));
     QryRepCtrl->setSql({reportdef::controlQuerySql()});
-    QryRepCtrl->setUniDirectional(true); // the tree build reads each band's controls once, forward
+    QryRepCtrl->setUniDirectional(true); // the tree reads each band's controls once, forward
+    TreeModel->setControlQuery(QryRepCtrl);
     DsRepCat = newSource(this, "DsRepCat", TblRepCat);
     DsReports = newSource(this, "DsReports", TblReports);
     DsRepBand = newSource(this, "DsRepBand", TblRepBand);
@@ -267,7 +268,8 @@ void TRepMainForm::createData()
     TblRepCtrl->setMasterSource(DsRepBand);
     TblRepCtrl->setMasterFields(QStringLiteral("RepName;RctGroup"));
     TblRepCtrl->setIndexFieldNames(QStringLiteral("RepName;RctGroup"));
-    QryRepCtrl->setDataSource(DsRepBand);
+    // The query's parameters are set from the band whose controls are read, not from the band row
+    // shown: bands are read when they are first needed, long after the walk of the bands.
 
     TblRepCtrl->beforePost = [this](DataSet &) { TblRepCtrlBeforePost(); };
     TblRepCtrl->afterPost = [this](DataSet &) { TblRepCtrlAfterPost(); };
@@ -395,20 +397,37 @@ void TRepMainForm::cmbRepCatClick()
         QApplication::restoreOverrideCursor();
     };
     try {
-        TreeView1->clear();
+        TreeModel->clear();
         TblReports->setFiltered(false);
         TblRepBand->setFiltered(false);
         TblRepCtrl->setFiltered(false);
         // Edits are settled above; the walk's many reads then share one read of the store.
         ReadScope read(TblReports->database());
-        TreeView1->addTopLevelItems(buildReportNodes(*TblReports, *TblRepBand, *QryRepCtrl, txtFldLst));
+        TreeModel->setLabels(txtFldLst);
+        // The control table follows the band row again after the walk: the walk passes every band
+        // and reads the control rows of none of them.
+        TblRepCtrl->setMasterSource(nullptr);
+        struct Relink {
+            Table *t;
+            DataSource *ds;
+            ~Relink()
+            {
+                try {
+                    t->setMasterSource(ds);
+                } catch (const std::exception &e) {
+                    showStandardException(e);
+                }
+            }
+        } relink{TblRepCtrl, DsRepBand};
+        // Reports and bands now; a band's controls when they are first needed.
+        TreeModel->load(*TblReports, *TblRepBand);
     } catch (...) {
         finish(); // an error in the middle still gives the cursor back and allows the next build
         throw;
     }
     finish();
-    if (TreeView1->topLevelItemCount() > 0)
-        TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+    if (TreeView1->topLevelCount() > 0)
+        TreeView1->setCurrentIndex(TreeView1->topLevelIndex(0));
     else
         Preview->preview()->showSelection(QString(), QString(), QString());
 }
@@ -443,33 +462,33 @@ void TRepMainForm::setPreviewShown(bool shown)
 
 bool TRepMainForm::selectNodeByName(const QString &repName, const QString &rbdName, const QString &rctName)
 {
-    // The one place that finds a node by its names; the preview selects through it.
-    for (int i = 0; i < TreeView1->topLevelItemCount(); ++i) {
-        QTreeWidgetItem *node = TreeView1->topLevelItem(i);
-        if (asNode(node)->record()->RepName != repName)
-            continue;
-        if (!rbdName.isEmpty()) {
-            QTreeWidgetItem *band = nullptr;
-            for (int j = 0; j < node->childCount() && !band; ++j)
-                if (asNode(node->child(j))->record()->RbdName == rbdName)
-                    band = node->child(j);
-            if (!band)
-                return false;
-            node = band;
-            if (!rctName.isEmpty()) {
-                QTreeWidgetItem *ctrl = nullptr;
-                for (int k = 0; k < node->childCount() && !ctrl; ++k)
-                    if (asNode(node->child(k))->record()->RctName == rctName)
-                        ctrl = node->child(k);
-                if (!ctrl)
-                    return false;
-                node = ctrl;
-            }
+    // The one place that finds a node by its names; the preview selects through it. A band's
+    // controls are read here when they are not read yet.
+    ReportTreeModel *model = TreeModel;
+    const auto findChild = [model](const QModelIndex &parent, auto matches) -> QModelIndex {
+        for (int r = 0; r < model->rowCount(parent); ++r) {
+            const QModelIndex child = model->index(r, 0, parent);
+            if (matches(model->record(child)))
+                return child;
         }
-        TreeView1->setCurrentItem(node);
-        return TreeView1->currentItem() == node;
+        return QModelIndex();
+    };
+    QModelIndex node = findChild(QModelIndex(), [&](const TvDataType &t) { return t.RepName == repName; });
+    if (!node.isValid())
+        return false;
+    if (!rbdName.isEmpty()) {
+        node = findChild(node, [&](const TvDataType &t) { return t.RbdName == rbdName; });
+        if (!node.isValid())
+            return false;
+        if (!rctName.isEmpty()) {
+            model->readControls(node);
+            node = findChild(node, [&](const TvDataType &t) { return t.RctName == rctName; });
+            if (!node.isValid())
+                return false;
+        }
     }
-    return false;
+    TreeView1->setCurrentIndex(node);
+    return TreeView1->currentIndex() == node;
 }
 
 void TRepMainForm::Panel3Resize()
@@ -494,17 +513,19 @@ void TRepMainForm::btnRepEdtMenuClick()
 
 void TRepMainForm::PmRepEdtExpandClick()
 {
-    if (TreeView1->topLevelItemCount() == 0)
+    if (TreeView1->topLevelCount() == 0)
         return;
+    // Every band read first, so the view lays the whole tree out once.
+    TreeModel->readAllControls();
     TreeView1->expandAll();
-    TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+    TreeView1->setCurrentIndex(TreeView1->topLevelIndex(0));
 }
 
 void TRepMainForm::PmRepEdtCollapseClick()
 {
-    if (TreeView1->topLevelItemCount() == 0)
+    if (TreeView1->topLevelCount() == 0)
         return;
-    TreeView1->setCurrentItem(TreeView1->topLevelItem(0));
+    TreeView1->setCurrentIndex(TreeView1->topLevelIndex(0));
     TreeView1->collapseAll();
 }
 
@@ -537,42 +558,43 @@ QString TRepMainForm::quotedFilter(const QString &field, const QString &value) c
     return field + QStringLiteral(" = '") + v + QLatin1Char('\'');
 }
 
-void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem *leavingItem)
+void TRepMainForm::TreeView1Changing(const QModelIndex &node, const QModelIndex &leaving)
 {
     if (TreeBuilding)
         return;
-    RepTreeItem *entered = nodeItem ? asNode(nodeItem) : nullptr;
+    ReportTreeModel *model = TreeModel;
     Table *tables[] = {TblReports, TblRepBand, TblRepCtrl};
-    if (entered && entered->record()) {
+    if (model->level(node) > 0) {
         // Pending edits are saved first, while the rows on the pages are still those of the node
         // being left. A row that cannot be saved keeps that node selected, with its look, and its
         // row on the page; the next click on another node tries again.
-        SettlingNode = leavingItem;
+        SettlingNode = leaving;
         try {
             for (Table *t : tables)
                 t->checkBrowseMode();
         } catch (const std::exception &e) {
-            SettlingNode = nullptr;
-            static_cast<RepTreeView *>(TreeView1)->restoreCurrent(leavingItem);
+            SettlingNode = QPersistentModelIndex();
+            TreeView1->restoreCurrent(leaving);
             if (alreadyShown(e))
                 return;
             throw;
         }
-        SettlingNode = nullptr;
+        SettlingNode = QPersistentModelIndex();
     }
     // The view repaints the rows of the old and the new current node itself.
-    if (leavingItem) {
-        RepTreeItem *leaving = asNode(leavingItem);
-        if (leaving->stateIndex() % 2 == 1)
-            leaving->setStateIndex(leaving->stateIndex() + 1, false);
+    if (model->level(leaving) > 0) {
+        const int state = model->stateIndex(leaving);
+        if (state % 2 == 1)
+            model->setStateIndex(leaving, state + 1, false);
     }
-    if (!nodeItem)
+    if (!node.isValid())
         return;
-    RepTreeItem *node = asNode(nodeItem);
-    if (node->stateIndex() % 2 == 0)
-        node->setStateIndex(node->stateIndex() - 1, false);
+    if (model->stateIndex(node) % 2 == 0)
+        model->setStateIndex(node, model->stateIndex(node) - 1, false);
 
-    if (TvDataType *rec = node->record()) {
+    if (model->level(node) > 0) {
+        const TvDataType record = model->record(node);
+        const TvDataType *rec = &record;
         // The pages follow once, after all three tables are narrowed, not after every step.
         for (Table *t : tables)
             t->disableControls();
@@ -626,8 +648,9 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
                 if (ctrlType == 1)
                     caption += suffix;
                 ctrlPage->RdgRctType->setTitle(caption);
-                if (ctrlPage->Ed1->text() != node->text(0))
-                    ctrlPage->Ed1->setText(node->text(0));
+                const QString text = model->text(node);
+                if (ctrlPage->Ed1->text() != text)
+                    ctrlPage->Ed1->setText(text);
             }
         }
         enable.now(); // the pages follow here, still inside the shared read
@@ -635,8 +658,11 @@ void TRepMainForm::TreeView1Changing(QTreeWidgetItem *nodeItem, QTreeWidgetItem 
         Preview->preview()->showSelection(rec->RepName, rec->Level >= 2 ? rec->RbdName : QString(),
                                           rec->Level >= 3 ? rec->RctName : QString());
     }
-    if (node->childCount() > 0)
-        node->setExpanded(true);
+    // Whether a band has children is known once its controls are read; an error in the read
+    // leaves the band unread, to be read when it is needed again.
+    model->readControls(node);
+    if (model->rowCount(node) > 0)
+        TreeView1->expand(node);
 }
 
 void TRepMainForm::adaptControlPage(int type)
@@ -700,8 +726,8 @@ void TRepMainForm::TblRepCtrlRctIncludeChange(bool included)
 {
     // While a selection saves the row being left, the view already points at the node entered:
     // the image belongs to the node of the row.
-    if (QTreeWidgetItem *item = SettlingNode ? SettlingNode : TreeView1->currentItem())
-        asNode(item)->setStateIndex(included ? 7 : 5);
+    const QModelIndex node = SettlingNode.isValid() ? QModelIndex(SettlingNode) : TreeView1->currentIndex();
+    TreeModel->setStateIndex(node, included ? 7 : 5);
 }
 
 // ------------------------------------------------------------------ closing

@@ -3,6 +3,7 @@
 #include "common/fontdesc.h"
 #include <QIcon>
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QWidget>
 
@@ -12,8 +13,6 @@ class QMenu;
 class QSplitter;
 class QTabWidget;
 class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
 
 namespace kvt {
 
@@ -25,8 +24,9 @@ class DbLookupComboBox;
 class DbNavigator;
 class PreviewPanel;
 class Query;
-class RepTreeItem;
 class ReportPage;
+class ReportTreeModel;
+class RepTreeView;
 class Table;
 class TabSheet;
 
@@ -41,7 +41,8 @@ public:
     QFrame *Panel3;
     DbLookupComboBox *cmbRepCat;
     QToolButton *btnRepEdtMenu;
-    QTreeWidget *TreeView1;
+    RepTreeView *TreeView1;
+    ReportTreeModel *TreeModel; // the nodes of TreeView1
     QSplitter *RxSplitter1;
     QFrame *Panel2;
     QFrame *Panel4;
@@ -85,7 +86,7 @@ public:
     void btnRepEdtMenuClick();
     void PmRepEdtExpandClick();
     void PmRepEdtCollapseClick();
-    void TreeView1Changing(QTreeWidgetItem *node, QTreeWidgetItem *leaving);
+    void TreeView1Changing(const QModelIndex &node, const QModelIndex &leaving);
     void PageControl1Change();
     void TblRepCtrlBeforePost();
     void TblRepCtrlAfterPost();
@@ -110,7 +111,7 @@ protected:
 
 private:
     /// The node being left while a selection saves its rows; its row is the one in edit.
-    QTreeWidgetItem *SettlingNode = nullptr;
+    QPersistentModelIndex SettlingNode;
     void createData();
     void createLayout();
     void adaptControlPage(int rctType);

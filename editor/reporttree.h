@@ -1,9 +1,15 @@
 #pragma once
-// The report tree: node records, tree items with their state image, and the build from the tables.
+// The report tree: node records, the model of reports, bands and controls, and its view.
+// Reports and bands are read when a category is chosen; a band's controls are read the first time
+// they are needed, so choosing a category costs the same whatever the number of controls.
+#include <QAbstractItemModel>
+#include <QByteArray>
+#include <QPersistentModelIndex>
 #include <QString>
-#include <QTreeWidget>
-#include <QTreeWidgetItem>
+#include <QTreeView>
+#include <QVariant>
 #include <memory>
+#include <vector>
 
 namespace kvt {
 
@@ -19,53 +25,148 @@ struct TvDataType {
     QString RctName;
 };
 
-/// A tree node owning its record; the record goes with the node.
-class RepTreeItem : public QTreeWidgetItem {
+/// Reports of a category, their bands and, once read, each band's controls. Nodes are no objects:
+/// a band keeps its controls in a few arrays, and a node's record and text are made when asked for.
+class ReportTreeModel : public QAbstractItemModel {
+    Q_OBJECT
 public:
-    RepTreeItem(std::unique_ptr<TvDataType> record, const QString &text, int stateIndex);
-    TvDataType *record() const { return m_record.get(); }
-    int stateIndex() const { return m_stateIndex; }
-    /// Sets the state image (0..8). Without a repaint when the caller knows the row repaints anyway,
-    /// as a node that becomes or stops being the current one does.
-    void setStateIndex(int index, bool repaint = true);
-    /// The state image is drawn from the index, so a node holds no icon of its own.
-    QVariant data(int column, int role) const override;
+    /// The state image index (0..8) of a node.
+    static constexpr int StateIndexRole = Qt::UserRole + 1;
+
+    explicit ReportTreeModel(QObject *parent = nullptr);
+    ~ReportTreeModel() override;
+
+    /// The query that reads one band's controls (its parameters RepName and RctGroup are set from
+    /// the band) and the field labels of the node texts.
+    void setControlQuery(Query *controls) { m_query = controls; }
+    void setLabels(const TxtFldLstClass *labels) { m_labels = labels; }
+
+    /// Replaces the tree by the reports of the current category and their bands, walking both
+    /// tables from their first row; no control is read. On an error the tree is left empty.
+    void load(Table &reports, Table &bands);
+    /// Empties the tree; the time does not depend on the number of controls read.
+    void clear();
+
+    int level(const QModelIndex &index) const;
+    /// The node's record; Level 0 for no node.
+    TvDataType record(const QModelIndex &index) const;
+    QString text(const QModelIndex &index) const;
+    int stateIndex(const QModelIndex &index) const;
+    /// Sets the state image; without a repaint when the caller knows the row repaints anyway.
+    void setStateIndex(const QModelIndex &index, int state, bool repaint = true);
+
+    /// True once a band's controls are read (reports and controls: always).
+    bool isRead(const QModelIndex &index) const;
+    /// Reads a band's controls if they are not read yet. An error is raised to the caller; the band
+    /// then stays unread and is read again the next time it is needed.
+    void readControls(const QModelIndex &band);
+    /// Reads the controls of every band not read yet, first error raised.
+    void readAllControls();
+    /// Control rows read so far.
+    qint64 controlsRead() const { return m_controlsRead; }
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    /// The view asks for a band's controls (it was expanded): read them, and on an error say so as
+    /// the window says it and keep the band unread.
+    void fetchMore(const QModelIndex &parent) override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+signals:
+    /// A band's read failed (the band stays unread) or found no controls (it has no children).
+    void bandReadFailed(const QModelIndex &band);
+    void bandFoundEmpty(const QModelIndex &band);
 
 private:
-    std::unique_ptr<TvDataType> m_record;
-    int m_stateIndex = 0;
+    struct Controls;
+    struct Report {
+        QString name;
+        int firstBand = 0;
+        int bandCount = 0;
+        quint8 state = 2;
+    };
+    struct Band {
+        QString name;
+        QVariant group; // RctGroup, the second parameter of the control query
+        int report = 0;
+        quint8 state = 4;
+        bool failed = false;       // the last read failed: the view does not read it by itself again
+        Controls *controls = nullptr; // in m_blocks; null until read
+    };
+    enum Kind { None, ReportNode, BandNode, ControlNode };
+    struct Node {
+        Kind kind = None;
+        int report = -1, band = -1, control = -1;
+    };
+    Node node(const QModelIndex &index) const;
+    QModelIndex reportIndex(int report) const;
+    QModelIndex bandIndex(int band) const;
+    void readBand(int band);
+    char *allocate(size_t bytes);
+    void release();
+
+    std::vector<Report> m_reports;
+    std::vector<Band> m_bands;
+    // The controls of all bands read, in a few large blocks: releasing a category costs a few
+    // frees per block, not per band or control.
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    char *m_blockFree = nullptr;
+    size_t m_blockLeft = 0;
+    // One band's rows while they are read, kept for the next band.
+    QByteArray m_names;
+    std::vector<quint32> m_ends;
+    std::vector<qint32> m_sortIdx;
+    std::vector<quint8> m_states;
+    Query *m_query = nullptr;
+    const TxtFldLstClass *m_labels = nullptr;
+    qint64 m_controlsRead = 0;
 };
 
 /// The tree view of the reports. A selection change repaints the selected rows among those on
 /// screen: Qt's own view finds each selected row by a walk over every shown row before it, which in
 /// a big expanded tree costs more than all the rest of a click.
-class RepTreeView : public QTreeWidget {
+class RepTreeView : public QTreeView {
+    Q_OBJECT
 public:
-    using QTreeWidget::QTreeWidget;
-    /// Makes item current and selected again without telling the window (its selection handler
+    explicit RepTreeView(QWidget *parent = nullptr);
+    void setModel(QAbstractItemModel *model) override;
+    ReportTreeModel *reportModel() const { return m_model; }
+
+    /// Number of reports (top-level nodes).
+    int topLevelCount() const;
+    QModelIndex topLevelIndex(int row) const;
+
+    /// Makes index current and selected again without telling the window (its selection handler
     /// does not run), after a selection that could not be completed. Inside a click or a key
-    /// press the view would go on to select the row the event points at; item is made current
+    /// press the view would go on to select the row the event points at; index is made current
     /// and selected once more when the event is done.
-    void restoreCurrent(QTreeWidgetItem *item);
+    void restoreCurrent(const QModelIndex &index);
+
+signals:
+    /// The current node changed (not sent for restoreCurrent).
+    void currentNodeChanged(const QModelIndex &current, const QModelIndex &previous);
 
 protected:
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
     QRegion visualRegionForSelection(const QItemSelection &selection) const override;
     bool viewportEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void keepRestored();
+    ReportTreeModel *m_model = nullptr;
     QPersistentModelIndex m_restored;
+    QPersistentModelIndex m_justFailed; // a band whose read failed since events were last handled
     int m_inputDepth = 0;
 };
 
 /// Text of a control node: RctSortIdx as "%02d. " and the field label of the name before its first
 /// colon, or that name when the texts have no label for it.
 QString controlNodeText(int sortIdx, const QString &rctName, const TxtFldLstClass *labels);
-
-/// Walks the reports of the current category, their bands and (through the query) each band's
-/// controls, and returns the top-level nodes.
-QList<QTreeWidgetItem *> buildReportNodes(Table &reports, Table &bands, Query &controls,
-                                          const TxtFldLstClass *labels);
 
 } // namespace kvt

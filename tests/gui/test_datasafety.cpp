@@ -21,12 +21,13 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include "support/treenode.h"
 #include <QUuid>
 #include <gtest/gtest.h>
 #include <memory>
 
 using namespace kvt;
+using kvt::test::TreeNode;
 
 namespace {
 
@@ -70,34 +71,14 @@ protected:
         w->cmbRepCat->setKeyValue(name);
         w->cmbRepCatClick();
     }
-    RepTreeItem *node(const QString &report, const QString &band = QString(), const QString &ctrl = QString())
+    TreeNode node(const QString &report, const QString &band = QString(), const QString &ctrl = QString())
     {
-        QTreeWidget *tree = w->TreeView1;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            auto *r = static_cast<RepTreeItem *>(tree->topLevelItem(i));
-            if (r->record()->RepName != report)
-                continue;
-            if (band.isEmpty())
-                return r;
-            for (int j = 0; j < r->childCount(); ++j) {
-                auto *b = static_cast<RepTreeItem *>(r->child(j));
-                if (b->record()->RbdName != band)
-                    continue;
-                if (ctrl.isEmpty())
-                    return b;
-                for (int k = 0; k < b->childCount(); ++k) {
-                    auto *c = static_cast<RepTreeItem *>(b->child(k));
-                    if (c->record()->RctName == ctrl)
-                        return c;
-                }
-            }
-        }
-        return nullptr;
+        return test::findNode(w->TreeView1, report, band, ctrl);
     }
-    void select(QTreeWidgetItem *item)
+    void select(const TreeNode &item)
     {
         ASSERT_NE(item, nullptr);
-        w->TreeView1->setCurrentItem(item);
+        w->TreeView1->setCurrentIndex(item.index());
         QCoreApplication::processEvents();
     }
     QString stored(const QString &sql)
@@ -250,7 +231,7 @@ TEST_F(DataSafetyTest, DamagedStoreIsSaidSoOnceWrittenNoMoreAndShownReadOnly)
     EXPECT_EQ(damaged, 1) << "said once, plainly:\n" << qPrintable(rec.texts().join("\n"));
 
     // The rest is shown, read-only.
-    EXPECT_GT(w->TreeView1->topLevelItemCount(), 0);
+    EXPECT_GT(w->TreeView1->topLevelCount(), 0);
     EXPECT_TRUE(w->reportPage->EdtRepTitle->isReadOnly());
     EXPECT_FALSE(w->reportPage->EdtRepTitle->text().isEmpty());
     chooseCategory("Quotes");

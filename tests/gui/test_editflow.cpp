@@ -23,12 +23,13 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include "support/treenode.h"
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
 #include <memory>
 
 using namespace kvt;
+using kvt::test::TreeNode;
 
 namespace {
 
@@ -65,29 +66,13 @@ protected:
         setProgramDirForTesting(QString());
     }
 
-    QTreeWidget *tree() const { return w->TreeView1; }
-    RepTreeItem *current() const { return static_cast<RepTreeItem *>(tree()->currentItem()); }
+    RepTreeView *tree() const { return w->TreeView1; }
+    TreeNode current() const { return test::currentNode(tree()); }
+    TreeNode top(int row) const { return test::topNode(tree(), row); }
     /// The node with this text under report and band.
-    RepTreeItem *node(const QString &report, const QString &band = QString(), const QString &text = QString())
+    TreeNode node(const QString &report, const QString &band = QString(), const QString &text = QString())
     {
-        for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *r = tree()->topLevelItem(i);
-            if (r->text(0) != report)
-                continue;
-            if (band.isEmpty())
-                return static_cast<RepTreeItem *>(r);
-            for (int j = 0; j < r->childCount(); ++j) {
-                QTreeWidgetItem *b = r->child(j);
-                if (b->text(0) != band)
-                    continue;
-                if (text.isEmpty())
-                    return static_cast<RepTreeItem *>(b);
-                for (int k = 0; k < b->childCount(); ++k)
-                    if (b->child(k)->text(0) == text)
-                        return static_cast<RepTreeItem *>(b->child(k));
-            }
-        }
-        return nullptr;
+        return test::findNodeByText(tree(), report, band, text);
     }
     void chooseCategory(const QString &name)
     {
@@ -95,11 +80,11 @@ protected:
         w->cmbRepCatClick();
     }
     /// A click on the node's row, as the mouse makes it.
-    void clickNode(QTreeWidgetItem *item)
+    void clickNode(const TreeNode &item)
     {
         ASSERT_NE(item, nullptr);
-        tree()->scrollToItem(item);
-        const QRect r = tree()->visualItemRect(item);
+        tree()->scrollTo(item.index());
+        const QRect r = tree()->visualRect(item.index());
         QTest::mouseClick(tree()->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
     }
     /// Replaces the focused edit's text as typing does.
@@ -110,10 +95,10 @@ protected:
         QTest::keyClicks(edit, text);
     }
     /// The node shows the selected look exactly when it is the current one, and only it is selected.
-    void expectOneSelected(RepTreeItem *n)
+    void expectOneSelected(const TreeNode &n)
     {
-        EXPECT_EQ(tree()->currentItem(), n);
-        EXPECT_EQ(tree()->selectedItems(), QList<QTreeWidgetItem *>{n});
+        EXPECT_EQ(current(), n);
+        EXPECT_EQ(tree()->selectionModel()->selectedIndexes(), QModelIndexList{n.index()});
         EXPECT_EQ(n->stateIndex() % 2, 1) << "selected look";
     }
     QString storedTitle(const QString &repName)
@@ -142,8 +127,8 @@ TEST_F(EditFlowTest, ARowThatCannotBeSavedKeepsItsNodeAndALaterMoveTriesAgain)
     for (const Move move : {Move::Click, Move::KeyDown, Move::Code}) {
         SCOPED_TRACE(int(move));
         chooseCategory("Orders");
-        RepTreeItem *pageNo = node("OrderConf", "PageFooter", "02. Page Number");
-        RepTreeItem *terms = node("OrderConf", "PageFooter", "01. Terms");
+        TreeNode pageNo = node("OrderConf", "PageFooter", "02. Page Number");
+        TreeNode terms = node("OrderConf", "PageFooter", "01. Terms");
         ASSERT_TRUE(pageNo && terms);
         clickNode(pageNo);
         ASSERT_EQ(w->ctrlPage->Ed1->text(), "02. Page Number");
@@ -161,7 +146,7 @@ TEST_F(EditFlowTest, ARowThatCannotBeSavedKeepsItsNodeAndALaterMoveTriesAgain)
             tree()->setFocus();
             QTest::keyClick(tree(), Qt::Key_Up);
             break;
-        case Move::Code: tree()->setCurrentItem(terms); break;
+        case Move::Code: tree()->setCurrentIndex(terms.index()); break;
         }
         ASSERT_EQ(rec.boxes.size(), 1) << "the row in edit cannot be saved";
         EXPECT_TRUE(rec.boxes[0].text.contains("'Width'")) << qPrintable(rec.boxes[0].text);
@@ -195,7 +180,7 @@ TEST_F(EditFlowTest, ARowThatCannotBeSavedKeepsItsNodeAndALaterMoveTriesAgain)
 TEST_F(EditFlowTest, ARowThatCannotBeSavedKeepsItsCategory)
 {
     chooseCategory("Orders");
-    RepTreeItem *pageNo = node("OrderConf", "PageFooter", "02. Page Number");
+    TreeNode pageNo = node("OrderConf", "PageFooter", "02. Page Number");
     ASSERT_NE(pageNo, nullptr);
     clickNode(pageNo);
     DbEdit *width = w->ctrlPage->EdtRctWidth;
@@ -226,19 +211,19 @@ TEST_F(EditFlowTest, ARowThatCannotBeSavedKeepsItsCategory)
     emit w->cmbRepCat->activated(quotes);
     EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
     EXPECT_EQ(w->cmbRepCat->currentText(), "Quotes");
-    EXPECT_EQ(current(), tree()->topLevelItem(0));
+    EXPECT_EQ(current(), top(0));
     EXPECT_EQ(node("QuoteStd") != nullptr, true) << "the tree of the category chosen";
 }
 
 TEST_F(EditFlowTest, ARowForcedIncludedWhenLeftGivesItsImageToItsOwnNode)
 {
     chooseCategory("Quotes");
-    RepTreeItem *addr = node("QuoteStd", "Company", "03. RepCompAddr");
+    TreeNode addr = node("QuoteStd", "Company", "03. RepCompAddr");
     if (!addr) { // the label text of the demo, whatever its index
-        RepTreeItem *band = node("QuoteStd", "Company");
+        TreeNode band = node("QuoteStd", "Company");
         ASSERT_NE(band, nullptr);
         for (int i = 0; i < band->childCount() && !addr; ++i) {
-            auto *c = static_cast<RepTreeItem *>(band->child(i));
+            const TreeNode c = band->child(i);
             if (c->record()->RctName.startsWith("RepCompAddr") && c->stateIndex() == 6)
                 addr = c;
         }
@@ -247,7 +232,7 @@ TEST_F(EditFlowTest, ARowForcedIncludedWhenLeftGivesItsImageToItsOwnNode)
     clickNode(addr);
     ASSERT_EQ(addr->stateIndex(), 5);
     typeInto(w->ctrlPage->EdtRctLabel, "Street");
-    RepTreeItem *report = node("QuoteStd");
+    TreeNode report = node("QuoteStd");
     clickNode(report);
     EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
     EXPECT_EQ(addr->stateIndex(), 8) << "saved included, normal look";
@@ -325,12 +310,12 @@ TEST_F(EditFlowTest, RowActionsHaveKeys)
 TEST_F(EditFlowTest, RefusedValuesAreNamedByTheirCaptionAndComeBackSelected)
 {
     chooseCategory("Quotes");
-    RepTreeItem *docDate = nullptr; // a field with its label on the left: every edit is open
-    RepTreeItem *band = node("QuoteStd", "PageHeader");
+    TreeNode docDate = nullptr; // a field with its label on the left: every edit is open
+    TreeNode band = node("QuoteStd", "PageHeader");
     ASSERT_NE(band, nullptr);
     for (int i = 0; i < band->childCount(); ++i)
-        if (static_cast<RepTreeItem *>(band->child(i))->record()->RctName == "DocDate")
-            docDate = static_cast<RepTreeItem *>(band->child(i));
+        if (band->child(i)->record()->RctName == "DocDate")
+            docDate = band->child(i);
     clickNode(docDate);
     ASSERT_TRUE(w->ctrlPage->EdtRctLabelWidth->isEnabled());
     const struct {
@@ -360,7 +345,7 @@ TEST_F(EditFlowTest, RefusedValuesAreNamedByTheirCaptionAndComeBackSelected)
 TEST_F(EditFlowTest, TypingIntoAnEmptyCategorySaysItHasNoReports)
 {
     chooseCategory("Templates");
-    ASSERT_EQ(tree()->topLevelItemCount(), 0);
+    ASSERT_EQ(tree()->topLevelCount(), 0);
     // The page of the last selection stays on screen; any of the three pages says the same.
     for (DbEdit *edit : {w->reportPage->EdtRepTitle, w->bandPage->EdtRbdTopY, w->ctrlPage->EdtRctWidth}) {
         SCOPED_TRACE(edit->objectName().toStdString());

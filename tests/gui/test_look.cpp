@@ -137,7 +137,7 @@ TEST_F(LookTest, TheSelectedRowShowsItsStateImageUntinted)
     chooseCategory("Quotes");
     const struct {
         const char *what;
-        RepTreeItem *node;
+        test::TreeNode node;
         int image; // the selected look of its kind
     } cases[] = {
         {"report", node("QuoteStd"), 1},
@@ -152,7 +152,7 @@ TEST_F(LookTest, TheSelectedRowShowsItsStateImageUntinted)
         ASSERT_TRUE(c.node->isSelected());
         QApplication::processEvents();
         const QImage grabbed = w->TreeView1->viewport()->grab().toImage().convertToFormat(QImage::Format_ARGB32);
-        const QRect row = w->TreeView1->visualItemRect(c.node);
+        const QRect row = w->TreeView1->visualRect(c.node.index());
         const QImage picture =
             stateImage(c.image).pixmap(QSize(13, 13), 1.0).toImage().convertToFormat(QImage::Format_ARGB32);
         ASSERT_EQ(picture.size(), QSize(13, 13));

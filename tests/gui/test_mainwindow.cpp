@@ -26,11 +26,12 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidget>
+#include "support/treenode.h"
 #include <gtest/gtest.h>
 #include <memory>
 
 using namespace kvt;
+using kvt::test::TreeNode;
 
 namespace {
 
@@ -67,12 +68,12 @@ protected:
         w = std::make_unique<TRepMainForm>();
         w->show();
     }
-    QTreeWidget *tree() const { return w->TreeView1; }
+    RepTreeView *tree() const { return w->TreeView1; }
     QStringList topTexts() const
     {
         QStringList t;
-        for (int i = 0; i < tree()->topLevelItemCount(); ++i)
-            t << tree()->topLevelItem(i)->text(0);
+        for (int i = 0; i < tree()->topLevelCount(); ++i)
+            t << top(i)->text(0);
         return t;
     }
     void chooseCategory(const QString &name)
@@ -80,33 +81,16 @@ protected:
         w->cmbRepCat->setKeyValue(name);
         w->cmbRepCatClick();
     }
-    RepTreeItem *node(const QString &report, const QString &band = QString(), const QString &ctrl = QString())
+    TreeNode node(const QString &report, const QString &band = QString(), const QString &ctrl = QString())
     {
-        for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
-            auto *r = static_cast<RepTreeItem *>(tree()->topLevelItem(i));
-            if (r->record()->RepName != report)
-                continue;
-            if (band.isEmpty())
-                return r;
-            for (int j = 0; j < r->childCount(); ++j) {
-                auto *b = static_cast<RepTreeItem *>(r->child(j));
-                if (b->record()->RbdName != band)
-                    continue;
-                if (ctrl.isEmpty())
-                    return b;
-                for (int k = 0; k < b->childCount(); ++k) {
-                    auto *c = static_cast<RepTreeItem *>(b->child(k));
-                    if (c->record()->RctName == ctrl)
-                        return c;
-                }
-            }
-        }
-        return nullptr;
+        return test::findNode(tree(), report, band, ctrl);
     }
-    void select(QTreeWidgetItem *item)
+    TreeNode current() const { return test::currentNode(tree()); }
+    TreeNode top(int row) const { return test::topNode(tree(), row); }
+    void select(const TreeNode &item)
     {
         ASSERT_NE(item, nullptr);
-        tree()->setCurrentItem(item);
+        tree()->setCurrentIndex(item.index());
     }
     QStringList visibleTabs() const
     {
@@ -138,9 +122,9 @@ TEST_F(MainWindowTest, FirstShowConfiguresCaptionsBuildsTheTreeAndSelectsTheFirs
     EXPECT_EQ(w->windowTitle(), "Report Editor for Tarrow V3 ");
     EXPECT_EQ(w->cmbRepCat->keyValue(), "Orders");
     EXPECT_EQ(topTexts(), QStringList({"OrderConf", "OrderDelivery", "OrderInvoice", "OrderPick"}));
-    ASSERT_EQ(tree()->currentItem(), tree()->topLevelItem(0));
-    EXPECT_TRUE(tree()->topLevelItem(0)->isExpanded());
-    EXPECT_EQ(static_cast<RepTreeItem *>(tree()->currentItem())->stateIndex(), 1);
+    ASSERT_EQ(current(), top(0));
+    EXPECT_TRUE(top(0)->isExpanded());
+    EXPECT_EQ(current()->stateIndex(), 1);
     EXPECT_EQ(visibleTabs(), QStringList({"tsh_Reports"}));
     EXPECT_EQ(w->reportPage->EdtRepTitle->text(), "Order Confirmation");
     // Captioned from the text tables.
@@ -156,14 +140,14 @@ TEST_F(MainWindowTest, TreeHasThreeLevelsInPrintOrderWithLabels)
 {
     start();
     chooseCategory("Quotes");
-    RepTreeItem *band = node("QuoteStd", "Detail");
+    TreeNode band = node("QuoteStd", "Detail");
     ASSERT_NE(band, nullptr);
     QStringList texts;
     for (int i = 0; i < band->childCount(); ++i)
         texts << band->child(i)->text(0);
     EXPECT_EQ(texts, QStringList({"01. Item Number", "02. Item Description", "03. Quantity", "10. Unit Price",
                                   "15. Discount", "120. Line Amount"}));
-    RepTreeItem *head = node("QuoteStd", "PageHeader");
+    TreeNode head = node("QuoteStd", "PageHeader");
     ASSERT_NE(head, nullptr);
     EXPECT_EQ(head->child(0)->text(0), "01. DocTitle") << "no label: the name itself";
     EXPECT_EQ(node("QuoteStd", "PageHeader", "CustName:2")->text(0), "05. Customer Name") << "cut at the colon";
@@ -174,34 +158,35 @@ TEST_F(MainWindowTest, TreeHasThreeLevelsInPrintOrderWithLabels)
     EXPECT_EQ(node("QuoteStd", "DetailLabels")->childCount(), band->childCount());
 
     chooseCategory("Templates");
-    EXPECT_EQ(tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(tree()->topLevelCount(), 0);
     w->PmRepEdtExpandClick();
     w->PmRepEdtCollapseClick();
 
     chooseCategory("Quotes");
     select(node("QuoteStd", "Detail", "Qty"));
     chooseCategory("Quotes"); // the same category again rebuilds and selects the first report
-    EXPECT_EQ(tree()->currentItem(), tree()->topLevelItem(0));
+    EXPECT_EQ(current(), top(0));
     EXPECT_EQ(visibleTabs(), QStringList({"tsh_Reports"}));
 
     w->PmRepEdtExpandClick();
     EXPECT_TRUE(node("QuoteStd", "Detail")->isExpanded());
     w->PmRepEdtCollapseClick();
-    EXPECT_EQ(tree()->currentItem(), tree()->topLevelItem(0));
-    EXPECT_FALSE(tree()->topLevelItem(0)->isExpanded());
+    EXPECT_EQ(current(), top(0));
+    EXPECT_FALSE(top(0)->isExpanded());
     EXPECT_FALSE(node("QuoteStd", "Detail")->isExpanded());
 }
 
 TEST_F(MainWindowTest, AFailedTreeBuildGivesTheCursorBackAndAllowsTheNextBuild)
 {
     start();
-    test::execOnStore(programDir + "DATA", {"alter table RepCtrl rename to RepCtrlGone"});
+    // The build reads reports and bands; a band's controls are read later (see below).
+    test::execOnStore(programDir + "DATA", {"alter table RepBand rename to RepBandGone"});
     EXPECT_THROW(w->cmbRepCatClick(), FrameworkError);
     EXPECT_FALSE(w->TreeBuilding);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    test::execOnStore(programDir + "DATA", {"alter table RepCtrlGone rename to RepCtrl"});
+    test::execOnStore(programDir + "DATA", {"alter table RepBandGone rename to RepBand"});
     w->cmbRepCatClick();
-    EXPECT_EQ(tree()->topLevelItemCount(), 4);
+    EXPECT_EQ(tree()->topLevelCount(), 4);
 }
 
 TEST_F(MainWindowTest, SelectionShowsTabsCaptionsAndFollowsWithTheNavigator)
@@ -239,9 +224,9 @@ TEST_F(MainWindowTest, SelectingRepaintsTheNodesLeftAndEntered)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     // Band to control, control to control, control back to band: each time the old node loses its
     // highlight and selected image and the new one gets them, in what the window has on screen.
-    const QList<RepTreeItem *> steps = {node("QuoteStd", "Company"), node("QuoteStd", "Company", "RepCompName"),
+    const QList<TreeNode> steps = {node("QuoteStd", "Company"), node("QuoteStd", "Company", "RepCompName"),
                                         node("QuoteStd", "Company", "RepCompAddr:1"), node("QuoteStd", "Company")};
-    for (RepTreeItem *n : steps) {
+    for (const TreeNode &n : steps) {
         select(n);
         QCoreApplication::processEvents();
         QWidget *vp = tree()->viewport();
@@ -274,7 +259,7 @@ TEST_F(MainWindowTest, ControlPageAdaptsToTheControlType)
     for (const auto &c : cases) {
         test::execOnStore(programDir + "DATA",
                           {QString("update RepCtrl set RctType=%1 where RepName='QuoteStd' and RctName='ItemNo'").arg(c.type)});
-        select(tree()->topLevelItem(0));
+        select(top(0));
         w->TblRepCtrl->setFiltered(false);
         w->TblRepCtrl->refresh();
         select(node("QuoteStd", "Detail", "ItemNo"));
@@ -293,7 +278,7 @@ TEST_F(MainWindowTest, CompanyRowsAreForcedIncludedAndTheImageFollowsTheBox)
 {
     start();
     chooseCategory("Quotes");
-    RepTreeItem *addr = node("QuoteStd", "Company", "RepCompAddr:2");
+    TreeNode addr = node("QuoteStd", "Company", "RepCompAddr:2");
     select(addr);
     EXPECT_EQ(addr->stateIndex(), 5);
     w->TblRepCtrl->edit();
@@ -303,7 +288,7 @@ TEST_F(MainWindowTest, CompanyRowsAreForcedIncludedAndTheImageFollowsTheBox)
     EXPECT_EQ(addr->stateIndex(), 7);
 
     // Ticking changes the image at once; cancelling leaves the row excluded.
-    RepTreeItem *disc = node("QuoteStd", "Detail", "Discount");
+    TreeNode disc = node("QuoteStd", "Detail", "Discount");
     select(disc);
     EXPECT_EQ(disc->stateIndex(), 5);
     w->ctrlPage->DBCheckBox1->click();
@@ -376,7 +361,7 @@ TEST_F(MainWindowTest, ClosingWithAPendingChangeAsks)
                  {MsgResult::Discard, true, "Quotation Labels"},
                  {MsgResult::Save, true, "Changed title"}};
     for (const auto &c : cases) {
-        select(tree()->topLevelItem(0));
+        select(top(0));
         w->TblReports->edit();
         w->TblReports->fieldByName("RepTitle")->setAsString("Changed title");
         rec.clear();

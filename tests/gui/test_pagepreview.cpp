@@ -11,6 +11,7 @@
 #include "labels/gui/tabsheet.h"
 #include "support/demowindow.h"
 #include "support/teststore.h"
+#include "support/treenode.h"
 #include <QApplication>
 #include <QImage>
 #include <QRadioButton>
@@ -229,8 +230,8 @@ TEST_F(PagePreviewTest, AClickOrAnArrowKeySelectsTheNodeInTheTree)
     const QPoint at = pv->toWidget(band->page, target->frame).center().toPoint();
     QTest::mouseClick(pv, Qt::LeftButton, {}, at);
     settle();
-    ASSERT_NE(w->TreeView1->currentItem(), nullptr);
-    EXPECT_EQ(static_cast<RepTreeItem *>(w->TreeView1->currentItem())->record()->RctName, QStringLiteral("ItemDesc"));
+    ASSERT_TRUE(test::currentNode(w->TreeView1).record().has_value());
+    EXPECT_EQ(test::currentNode(w->TreeView1).record()->RctName, QStringLiteral("ItemDesc"));
     EXPECT_EQ(w->PageControl1->currentWidget(), w->tsh_RepCtrl);
     EXPECT_EQ(selectedRow().name, QStringLiteral("ItemDesc"));
     EXPECT_TRUE(pv->hasFocus());
@@ -238,17 +239,17 @@ TEST_F(PagePreviewTest, AClickOrAnArrowKeySelectsTheNodeInTheTree)
     // The keys move on in print order: ItemNo, ItemDesc, Qty.
     QTest::keyClick(pv, Qt::Key_Right);
     settle();
-    EXPECT_EQ(static_cast<RepTreeItem *>(w->TreeView1->currentItem())->record()->RctName, QStringLiteral("Qty"));
+    EXPECT_EQ(test::currentNode(w->TreeView1).record()->RctName, QStringLiteral("Qty"));
     QTest::keyClick(pv, Qt::Key_Left);
     QTest::keyClick(pv, Qt::Key_Left);
     settle();
-    EXPECT_EQ(static_cast<RepTreeItem *>(w->TreeView1->currentItem())->record()->RctName, QStringLiteral("ItemNo"));
+    EXPECT_EQ(test::currentNode(w->TreeView1).record()->RctName, QStringLiteral("ItemNo"));
 
     // A click on a band outside its controls selects the band.
     const QRectF frame = pv->toWidget(band->page, band->outer);
     QTest::mouseClick(pv, Qt::LeftButton, {}, QPoint(int(frame.right()) - 2, int(frame.bottom()) - 1));
     settle();
-    EXPECT_EQ(static_cast<RepTreeItem *>(w->TreeView1->currentItem())->record()->Level, 2);
+    EXPECT_EQ(test::currentNode(w->TreeView1).record()->Level, 2);
     EXPECT_TRUE(w->selectNodeByName("QuoteStd", "", ""));
     EXPECT_FALSE(w->selectNodeByName("QuoteStd", "NoSuchBand", ""));
     EXPECT_FALSE(w->selectNodeByName("QuoteStd", "Detail", "NoSuchControl"));

@@ -11,11 +11,11 @@
 #include "paradox/paradox.h"
 #include "support/dialogrecorder.h"
 #include "support/teststore.h"
+#include "support/treenode.h"
 #include "tools/datadir.h"
 #include "tools/datadirparadox.h"
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -44,28 +44,17 @@ TEST(ParadoxDataDirectory, ImportedTablesOpenInTheEditorAndAnEditExportsBack)
     auto w = std::make_unique<TRepMainForm>();
     w->show();
     EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
-    EXPECT_EQ(w->TreeView1->topLevelItemCount(), 4) << "the reports of the first category";
+    EXPECT_EQ(w->TreeView1->topLevelCount(), 4) << "the reports of the first category";
     w->cmbRepCat->setKeyValue("Quotes");
     w->cmbRepCatClick();
-    RepTreeItem *report = nullptr, *ctrl = nullptr;
-    for (int i = 0; i < w->TreeView1->topLevelItemCount(); ++i) {
-        auto *r = static_cast<RepTreeItem *>(w->TreeView1->topLevelItem(i));
-        if (r->record()->RepName != "QuoteStd")
-            continue;
-        report = r;
-        for (int j = 0; j < r->childCount(); ++j)
-            for (int k = 0; k < r->child(j)->childCount(); ++k) {
-                auto *c = static_cast<RepTreeItem *>(r->child(j)->child(k));
-                if (c->record()->RbdName == "Company" && c->record()->RctName == "RepCompAddr:2")
-                    ctrl = c;
-            }
-    }
-    ASSERT_NE(report, nullptr);
-    ASSERT_NE(ctrl, nullptr);
+    const test::TreeNode report = test::findNode(w->TreeView1, "QuoteStd");
+    const test::TreeNode ctrl = test::findNode(w->TreeView1, "QuoteStd", "Company", "RepCompAddr:2");
+    ASSERT_TRUE(report);
+    ASSERT_TRUE(ctrl);
     EXPECT_EQ(report->childCount(), 6);
-    w->TreeView1->setCurrentItem(report);
+    w->TreeView1->setCurrentIndex(report.index());
     EXPECT_EQ(w->reportPage->EdtRepTitle->text(), QString::fromUtf8("Angebot für Kunden"));
-    w->TreeView1->setCurrentItem(ctrl);
+    w->TreeView1->setCurrentIndex(ctrl.index());
     w->TblRepCtrl->edit();
     w->TblRepCtrl->fieldByName("RctLabel")->setAsString(QString::fromUtf8("Straße"));
     w->TblRepCtrl->post();

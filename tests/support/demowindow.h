@@ -10,9 +10,9 @@
 #include "labels/gui/formsetup.h"
 #include "labels/textcache.h"
 #include "support/dialogrecorder.h"
+#include "support/treenode.h"
 #include "tools/datadir.h"
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -61,34 +61,14 @@ protected:
         w->cmbRepCatClick();
     }
     /// The node of a report, of one of its bands, or of one of that band's controls; null if none.
-    RepTreeItem *node(const QString &report, const QString &band = QString(), const QString &ctrl = QString()) const
+    TreeNode node(const QString &report, const QString &band = QString(), const QString &ctrl = QString()) const
     {
-        QTreeWidget *tree = w->TreeView1;
-        for (int i = 0; i < tree->topLevelItemCount(); ++i) {
-            auto *r = static_cast<RepTreeItem *>(tree->topLevelItem(i));
-            if (r->record()->RepName != report)
-                continue;
-            if (band.isEmpty())
-                return r;
-            for (int j = 0; j < r->childCount(); ++j) {
-                auto *b = static_cast<RepTreeItem *>(r->child(j));
-                if (b->record()->RbdName != band)
-                    continue;
-                if (ctrl.isEmpty())
-                    return b;
-                for (int k = 0; k < b->childCount(); ++k) {
-                    auto *c = static_cast<RepTreeItem *>(b->child(k));
-                    if (c->record()->RctName == ctrl)
-                        return c;
-                }
-            }
-        }
-        return nullptr;
+        return findNode(w->TreeView1, report, band, ctrl);
     }
-    void select(QTreeWidgetItem *item)
+    void select(const TreeNode &item)
     {
         ASSERT_NE(item, nullptr);
-        w->TreeView1->setCurrentItem(item);
+        w->TreeView1->setCurrentIndex(item.index());
     }
 
     QTemporaryDir tmp;
