@@ -44,6 +44,14 @@ struct StoredValue {
     bool readable = true;
 };
 
+/// One record of a data set: its row in the store, its values and the stored forms of those values
+/// that its fields do not hold exactly.
+struct RecordData {
+    qint64 rowid = -1;
+    QVector<QVariant> values;
+    std::vector<StoredValue> stored; // only the values not held exactly, by column
+};
+
 /// One column of an open data set, reading and writing the current record.
 class Field {
 public:
@@ -254,11 +262,7 @@ public:
     void removeDataSource(DataSource *ds);
 
 protected:
-    struct Record {
-        qint64 rowid = -1;
-        QVector<QVariant> values;
-        std::vector<StoredValue> stored; // only the values not held exactly, by column
-    };
+    using Record = RecordData;
     /// Reads the records (and sets up fields on first fetch after open).
     virtual void doOpen() = 0;
     virtual void doFetch() = 0;
@@ -346,6 +350,11 @@ public:
 
     QString recordDescription() override;
 
+    /// The table's name in the store (set while open).
+    QString sqlTableName() const { return m_sqlName; }
+    /// Another editor changed rows of this table: re-read them, unless a record is in edit.
+    void remoteChanged();
+
 protected:
     void doOpen() override;
     void doFetch() override;
@@ -378,6 +387,7 @@ private:
     QString m_selectSql;        // select list and table, built at open
     QString m_fetchSql;         // the last fetch's statement text
     QStringList m_fetchColumns; // and the columns it compares
+    std::vector<FieldType> m_fieldTypes;
 };
 
 /// An SQL query; ":Name" parameters take the same-named fields of the data source's current record,
