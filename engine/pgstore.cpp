@@ -268,8 +268,8 @@ public:
         QSqlQuery cols(db);
         cols.prepare(QStringLiteral("select a.attname, col_description(a.attrelid, a.attnum), "
                                     "format_type(a.atttypid, a.atttypmod), "
-                                    "coalesce((select array_position(i.indkey::int2[], a.attnum) from pg_index i "
-                                    "where i.indrelid = a.attrelid and i.indisprimary), 0) "
+                                    "coalesce((select k.n from pg_index i, unnest(i.indkey) with ordinality as k(attnum, n) "
+                                    "where i.indrelid = a.attrelid and i.indisprimary and k.attnum = a.attnum), 0) "
                                     "from pg_attribute a where a.attrelid = ? and a.attnum > 0 and not a.attisdropped "
                                     "order by a.attnum"));
         cols.addBindValue(oid);

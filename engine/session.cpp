@@ -345,7 +345,9 @@ QSqlQuery &Database::statement(const QString &sql, const void *owner)
     if (it != m_statements.end())
         return **it;
     auto q = std::make_shared<QSqlQuery>(connection());
-    q->setForwardOnly(true);
+    // The server's driver reads a forward-only result row by row from the connection, which then
+    // runs nothing else until it is read out; its statements take their rows whole instead.
+    q->setForwardOnly(!isServerStore());
     if (!q->prepare(sql))
         throw failure(q->lastError(), QString());
     return *m_statements.insert(key, q).value();
@@ -509,9 +511,13 @@ namespace protection {
 
 static bool hasProtectionTable(QSqlDatabase &db)
 {
-    if (db.driverName() != QLatin1String("QSQLITE"))
-        return db.tables().contains(QString::fromLatin1(ProtectTable), Qt::CaseInsensitive);
     QSqlQuery q(db);
+    if (db.driverName() != QLatin1String("QSQLITE")) {
+        q.prepare(QStringLiteral("select 1 from pg_class where relkind = 'r' and relname = lower(?) and "
+                                 "relnamespace = current_schema()::regnamespace"));
+        q.addBindValue(QString::fromLatin1(ProtectTable));
+        return q.exec() && q.next();
+    }
     q.prepare(QStringLiteral("select 1 from sqlite_master where type='table' and name=?"));
     q.addBindValue(QString::fromLatin1(ProtectTable));
     return q.exec() && q.next();
