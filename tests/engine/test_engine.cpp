@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <functional>
@@ -504,6 +506,33 @@ TEST_P(EngineTest, ConflictingPostFailsAndKeepsTheEdit)
     EXPECT_THROW(reports->next(), EngineError);
     EXPECT_EQ(reports->state(), DataSetState::Edit);
     EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Mine again");
+}
+
+TEST_P(EngineTest, APostWaitsForAnotherEditorsLockThenFailsAndKeepsTheEdit)
+{
+    conn->database.setBusyTimeout(300);
+    openAll();
+    locateCategory("Quotes");
+    reports->first(); // Q1
+    reports->edit();
+    reports->fieldByName("RepTitle")->setAsString("Mine");
+    store->withConnection([&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("begin"));
+        ASSERT_TRUE(q.exec("update Reports set RepTitle='Held' where RepName='Q1'")) << qPrintable(q.lastError().text());
+        try {
+            reports->post();
+            ADD_FAILURE() << "posted through another editor's lock";
+        } catch (const EngineError &e) {
+            EXPECT_TRUE(e.message().contains("another user is writing")) << qPrintable(e.message());
+        }
+        EXPECT_EQ(reports->state(), DataSetState::Edit);
+        EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Mine");
+        q.exec("rollback");
+    });
+    EXPECT_NO_THROW(reports->post()) << "the lock is gone";
+    reports->refresh();
+    EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Mine");
 }
 
 TEST_P(EngineTest, PasswordEventRetriesAndGivesUp)

@@ -49,6 +49,7 @@ inline void runOnServer(const QString &conninfo, const QStringList &statements)
         QSqlQuery q(db);
         // A row locked by an editor is reported at once, so tests can check that it is locked.
         q.exec(QStringLiteral("set lock_timeout = 1"));
+        q.exec(QStringLiteral("set client_min_messages = warning"));
         for (const QString &s : statements)
             if (!q.exec(s)) {
                 failure = s + QStringLiteral(": ") + q.lastError().text();
