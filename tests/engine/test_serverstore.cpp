@@ -68,8 +68,9 @@ TEST(ServerStoreFile, RefusedConnectionFilesSayWhy)
         for (const QString &word : c.says) {
             EXPECT_TRUE(error.contains(word)) << qPrintable(error);
         }
-        if (!c.never.isEmpty())
+        if (!c.never.isEmpty()) {
             EXPECT_FALSE(error.contains(c.never)) << qPrintable(error);
+        }
     }
     // An unreadable file (a folder of that name cannot be read as one).
     QFile::remove(pgconn);
