@@ -494,7 +494,7 @@ QStringList tables(QSqlDatabase &db)
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("select c.relname from pg_class c join pg_attribute a on a.attrelid = c.oid "
                                "where c.relkind = 'r' and c.relnamespace = current_schema()::regnamespace "
-                               "and a.attname = '%1' order by c.relname")
+                               "and a.attname = '%1' order by c.oid")
                     .arg(QString::fromLatin1(RowIdColumn))))
         return out;
     while (q.next())
