@@ -30,6 +30,8 @@ start)
   fi
   dir=$(mktemp -d /tmp/kvt-pgtest.XXXXXX)
   [ "$(id -u)" -eq 0 ] && chown nobody "$dir"
+  # The server's user may not be able to enter the caller's folder.
+  cd "$dir"
   if ! as_server "$bindir/initdb" -D "$dir/data" -A trust -U kvt -E UTF8 --no-locale >"$dir/initdb.log" 2>&1; then
     cat "$dir/initdb.log" >&2
     rm -rf "$dir"
@@ -50,6 +52,7 @@ stop)
   rm -f "$state"
   case "$dir" in /tmp/kvt-pgtest.*) ;; *) exit 0 ;; esac
   if [ -n "$bindir" ] && [ -d "$dir/data" ]; then
+    cd "$dir"
     as_server "$bindir/pg_ctl" -D "$dir/data" -m immediate -w -s stop || true
   fi
   rm -rf "$dir"
