@@ -14,6 +14,9 @@ void runTextCases(const Config &cfg);
 /// Import of a Paradox data directory against pxlib alone reading its largest table (6).
 void runParadoxCases(const Config &cfg);
 
+/// The editor on a server store against the same rows in an SQLite store (7).
+void runServerCases(const Config &cfg);
+
 /// The bare Qt program of case 3: shows one empty window and quits. Returns the exit code.
 int runBareWindow(int argc, char **argv);
 

@@ -10,10 +10,11 @@
 namespace {
 
 void usage() {
-    std::fprintf(stderr, "usage: kvt-bench [--quick] [--runs N] [--cases 1,2,3,4,5,6] [--tree R,B,C]\n"
+    std::fprintf(stderr, "usage: kvt-bench [--quick] [--runs N] [--cases 1,2,3,4,5,6,7] [--tree R,B,C]\n"
                          "  --quick   small sizes, a smoke run\n"
                          "  --runs N  measured runs per case after one warm-up (default 5)\n"
-                         "  --cases   1 tree build, 2 selection, 3 start-up, 4 text caches, 5 memory, 6 Paradox import\n"
+                         "  --cases   1 tree build, 2 selection, 3 start-up, 4 text caches, 5 memory, 6 Paradox import,\n"
+                         "            7 server store against SQLite\n"
                          "  --tree    reports, bands per report and controls per band of cases 1, 2 and 5\n");
 }
 
@@ -93,6 +94,8 @@ int main(int argc, char **argv) {
         bench::runStartupCases(cfg);
     if (cfg.wants(6))
         bench::runParadoxCases(cfg);
+    if (cfg.wants(7))
+        bench::runServerCases(cfg);
     bench::targetSummary();
     return 0;
 }
