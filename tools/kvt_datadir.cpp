@@ -29,6 +29,7 @@ static void printUsage(std::FILE *to)
                      "  --replace       replace the tables in PXDIR, keeping the old files as .bak\n"
                      "  --help, -h      print this text\n"
                      "  --version       print the version\n"
+                     "export also takes a DIR whose store is on a server.\n"
                      "copy copies the store of SRCDIR (file or server) into DSTDIR: onto the server CONN names,\n"
                      "or without --server into DSTDIR/KVT3.sqlite; all or nothing, verified row by row.\n");
 }
@@ -127,6 +128,16 @@ int runParadox(const QStringList &args)
         error = viaTemporaryStore(args[2], server, [&](const QString &tmp) {
             return kvt::datadir::importParadox(args[1], tmp, o);
         });
+    } else if (!import && QFileInfo::exists(QDir(args[1]).filePath(QStringLiteral("KVT3.pgconn")))) {
+        // A server store is copied into a store file of its own first, and exported from there.
+        QTemporaryDir tmp;
+        const QString local = QDir(tmp.path()).filePath(QStringLiteral("store"));
+        kvt::datadir::CopyOptions c;
+        c.cancelled = o.cancelled;
+        error = tmp.isValid() ? kvt::datadir::copyStore(args[1], local, c)
+                              : QStringLiteral("Cannot make a temporary directory: %1").arg(tmp.errorString());
+        if (error.isEmpty())
+            error = kvt::datadir::exportParadox(local, args[2], o);
     } else {
         error = import ? kvt::datadir::importParadox(args[1], args[2], o)
                        : kvt::datadir::exportParadox(args[1], args[2], o);

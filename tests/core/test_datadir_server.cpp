@@ -196,6 +196,12 @@ TEST_F(ServerDataDirTest, CommandLineCreatesImportsAndCopies)
     const QString direct = tmp.path() + "/direct";
     ASSERT_EQ(run({"import", px, direct}), 0);
     EXPECT_EQ(contents(back), contents(direct));
+
+    // Exported from the server store, the tables come back as they went in.
+    const QString px2 = tmp.path() + "/px2", again = tmp.path() + "/again";
+    ASSERT_EQ(run({"export", imported, px2}, &out), 0) << qPrintable(out);
+    ASSERT_EQ(run({"import", px2, again}, &out), 0) << qPrintable(out);
+    EXPECT_EQ(contents(again), contents(direct));
 }
 
 } // namespace
