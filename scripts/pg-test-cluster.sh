@@ -8,8 +8,9 @@ set -euo pipefail
 action=${1:?start or stop}
 state=${2:?state file}
 
+# KVT_PG_BINDIR names the server binaries' folder (the newest installed one by default).
 bindir=""
-for d in /usr/lib/postgresql/*/bin; do
+for d in ${KVT_PG_BINDIR:-/usr/lib/postgresql/*/bin}; do
   [ -x "$d/initdb" ] && [ -x "$d/pg_ctl" ] && bindir=$d
 done
 
