@@ -277,6 +277,8 @@ protected:
     virtual QVariant streamValue(int) const { return QVariant(); }
     /// Called by close() before the records go.
     virtual void doClose() {}
+    /// Called when an edit or insert has ended, by a post (after its hooks) or a cancel.
+    virtual void editEnded() {}
     void requireBidirectional(const char *operation) const;
 
     void setFields(std::vector<std::unique_ptr<Field>> fields);
@@ -352,7 +354,8 @@ public:
 
     /// The table's name in the store (set while open).
     QString sqlTableName() const { return m_sqlName; }
-    /// Another editor changed rows of this table: re-read them, unless a record is in edit.
+    /// Another editor changed rows of this table: re-read them now, or, while a record is in
+    /// edit, once the edit has ended.
     void remoteChanged();
 
 protected:
@@ -360,6 +363,7 @@ protected:
     void doFetch() override;
     void doPost(Record &buffer, bool inserting) override;
     void ensureFresh() override;
+    void editEnded() override;
 
 private:
     class MasterLink;
@@ -388,6 +392,7 @@ private:
     QString m_fetchSql;         // the last fetch's statement text
     QStringList m_fetchColumns; // and the columns it compares
     std::vector<FieldType> m_fieldTypes;
+    bool m_remoteChangePending = false;
 };
 
 /// An SQL query; ":Name" parameters take the same-named fields of the data source's current record,

@@ -410,15 +410,27 @@ void Table::doPost(Record &buffer, bool inserting)
 
 void Table::remoteChanged()
 {
-    // A record in edit stays as the user has it: its post then finds the change as a conflict.
-    if (!isOpen() || m_state != DataSetState::Browse || m_stale || m_fetching)
+    if (!isOpen() || m_stale || m_fetching)
         return;
+    if (m_state != DataSetState::Browse) {
+        // A record in edit stays as the user has it: its post then finds the change as a conflict,
+        // and the table shows the other editor's values once the edit has ended.
+        m_remoteChangePending = true;
+        return;
+    }
+    m_remoteChangePending = false;
     try {
         refresh();
     } catch (const EngineError &) {
         // The next move reads again and reports what fails then.
         m_stale = true;
     }
+}
+
+void Table::editEnded()
+{
+    if (m_remoteChangePending && m_state == DataSetState::Browse)
+        remoteChanged();
 }
 
 QString Table::recordDescription()

@@ -152,8 +152,7 @@ TEST_F(ServerStoreTest, TwoEditorsSeeEachOthersPostsAndNeverOverwriteThem)
         EXPECT_TRUE(e.message().contains("changed or deleted by another user")) << qPrintable(e.message());
     }
     EXPECT_EQ(a.title(), "From A");
-    a.reports.cancel();
-    a.reports.refresh();
+    a.reports.cancel(); // and the other editor's values show
     EXPECT_EQ(a.title(), "From B again");
 
     // Different rows of one table: both posts go through.
@@ -169,6 +168,45 @@ TEST_F(ServerStoreTest, TwoEditorsSeeEachOthersPostsAndNeverOverwriteThem)
     b.reports.post();
     EXPECT_NO_THROW(bands.post());
     EXPECT_TRUE(waitFor([&] { return a.title() == "Third"; }));
+}
+
+TEST_F(ServerStoreTest, RefusedLoginsAndMissingTablesNameServerAndDatabase)
+{
+    const QString conninfo = store->conninfo();
+    const QString server = QString(conninfo).section("host=", 1).section(' ', 0, 0);
+    const struct {
+        const char *name;
+        QString connection;
+        QStringList says;
+    } cases[] = {
+        {"unknown user", conninfo + " user=kvt_no_such_user", {"kvt_no_such_user"}},
+        {"unknown database", conninfo + " dbname=kvt_no_such_db", {"database 'kvt_no_such_db'"}},
+        {"no tables", conninfo + " options='-c search_path=kvt_no_such_schema'", {"holds no tables"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/KVT3.pgconn", c.connection.toUtf8() + "\n");
+        const QString error = openError(dir.path());
+        EXPECT_TRUE(error.contains("server '" + server + "'")) << qPrintable(error);
+        for (const QString &word : c.says) {
+            EXPECT_TRUE(error.contains(word)) << qPrintable(error);
+        }
+    }
+    // A table that is missing from the server's database is named with it.
+    store->exec({"drop table TextMsg"});
+    Editor a("A", store->dir());
+    Table msg(nullptr, "AMsg");
+    msg.setDatabaseName("ADb");
+    msg.setSessionName("ASession");
+    msg.setTableName("TextMsg.DB");
+    try {
+        msg.open();
+        FAIL() << "opened a missing table";
+    } catch (const EngineError &e) {
+        EXPECT_TRUE(e.message().contains("TextMsg.DB") && e.message().contains("on server '" + server + "'"))
+            << qPrintable(e.message());
+    }
 }
 
 TEST_F(ServerStoreTest, WholeNumbersBeyondThirtyTwoBitsStaySaveable)
