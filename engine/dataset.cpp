@@ -746,6 +746,7 @@ void DataSet::post()
     notifyDataSetChanged();
     if (afterPost)
         afterPost(*this);
+    editEnded();
 }
 
 void DataSet::cancel()
@@ -760,6 +761,7 @@ void DataSet::cancel()
     m_modified = false;
     setState(DataSetState::Browse);
     notifyDataSetChanged();
+    editEnded();
 }
 
 void DataSet::refresh()

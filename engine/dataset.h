@@ -44,6 +44,14 @@ struct StoredValue {
     bool readable = true;
 };
 
+/// One record of a data set: its row in the store, its values and the stored forms of those values
+/// that its fields do not hold exactly.
+struct RecordData {
+    qint64 rowid = -1;
+    QVector<QVariant> values;
+    std::vector<StoredValue> stored; // only the values not held exactly, by column
+};
+
 /// One column of an open data set, reading and writing the current record.
 class Field {
 public:
@@ -254,11 +262,7 @@ public:
     void removeDataSource(DataSource *ds);
 
 protected:
-    struct Record {
-        qint64 rowid = -1;
-        QVector<QVariant> values;
-        std::vector<StoredValue> stored; // only the values not held exactly, by column
-    };
+    using Record = RecordData;
     /// Reads the records (and sets up fields on first fetch after open).
     virtual void doOpen() = 0;
     virtual void doFetch() = 0;
@@ -273,6 +277,8 @@ protected:
     virtual QVariant streamValue(int) const { return QVariant(); }
     /// Called by close() before the records go.
     virtual void doClose() {}
+    /// Called when an edit or insert has ended, by a post (after its hooks) or a cancel.
+    virtual void editEnded() {}
     void requireBidirectional(const char *operation) const;
 
     void setFields(std::vector<std::unique_ptr<Field>> fields);
@@ -346,11 +352,18 @@ public:
 
     QString recordDescription() override;
 
+    /// The table's name in the store (set while open).
+    QString sqlTableName() const { return m_sqlName; }
+    /// Another editor changed rows of this table: re-read them now, or, while a record is in
+    /// edit, once the edit has ended.
+    void remoteChanged();
+
 protected:
     void doOpen() override;
     void doFetch() override;
     void doPost(Record &buffer, bool inserting) override;
     void ensureFresh() override;
+    void editEnded() override;
 
 private:
     class MasterLink;
@@ -378,6 +391,8 @@ private:
     QString m_selectSql;        // select list and table, built at open
     QString m_fetchSql;         // the last fetch's statement text
     QStringList m_fetchColumns; // and the columns it compares
+    std::vector<FieldType> m_fieldTypes;
+    bool m_remoteChangePending = false;
 };
 
 /// An SQL query; ":Name" parameters take the same-named fields of the data source's current record,

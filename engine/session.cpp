@@ -1,6 +1,7 @@
 #include "engine/session.h"
 #include "engine/dataset.h"
 #include "engine/errors.h"
+#include "engine/store.h"
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
@@ -32,6 +33,8 @@ void checkDirectory(const QString &what, const QString &dir)
     if (!dir.isEmpty() && !QFileInfo(dir).isDir())
         throw EngineError(QStringLiteral("%1 '%2' is not an existing directory").arg(what, dir));
 }
+
+} // namespace
 
 // Declared types of the store map onto the framework's field types.
 void mapDeclaredType(const QString &declared, int &type, int &size)
@@ -75,6 +78,14 @@ void mapDeclaredType(const QString &declared, int &type, int &size)
         size = 255;
     }
 }
+
+QString lockedMessage()
+{
+    return QStringLiteral("another user is writing to the same table and did not finish in time; the change "
+                          "is kept unsaved, try again");
+}
+
+namespace {
 
 const char *ProtectTable = "EngineProtection";
 
@@ -156,7 +167,6 @@ Session *Session::find(const QString &name) { return sessions().value(name.toLow
 // ---------------------------------------------------------------- Database
 
 Database::Database(const QString &name)
-    : m_connection(QStringLiteral("kvt-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
     setDatabaseName(name);
 }
@@ -226,32 +236,18 @@ void Database::open()
     if (dir.isEmpty() || !QFileInfo(dir).isDir())
         throw EngineError(QStringLiteral("Data directory '%1' does not exist").arg(dir));
     const QString store = storePath();
-    if (!QFileInfo(store).isFile())
-        throw EngineError(QStringLiteral("Store '%1' does not exist").arg(store));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-        db.setDatabaseName(store);
-        // A second editor on the same store waits for its lock instead of failing at once.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!db.open()) {
-            const QString msg = db.lastError().text();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connection);
-            throw EngineError(QStringLiteral("Cannot open store '%1': %2").arg(store, msg));
-        }
-        QSqlQuery check(db);
-        // A large category's tree and the selections in it revisit the control table's pages;
-        // 16 MiB of page cache keeps them in memory instead of SQLite's default 2 MiB.
-        check.exec(QStringLiteral("pragma cache_size = -16384"));
-        if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
-            const QSqlError error = check.lastError();
-            check = QSqlQuery();
-            db.close();
-            db = QSqlDatabase();
-            QSqlDatabase::removeDatabase(m_connection);
-            throw failure(error, QStringLiteral("Cannot read store '%1'").arg(store));
-        }
-    }
+    const QString server = QDir(dir).filePath(QString::fromLatin1(ServerFileName));
+    const bool hasServer = QFileInfo::exists(server);
+    if (hasServer && QFileInfo::exists(store))
+        throw EngineError(QStringLiteral("The data directory '%1' holds both '%2' and '%3', so it is not clear which "
+                                         "store to use; remove the one that is not in use")
+                              .arg(dir, QString::fromLatin1(StoreFileName), QString::fromLatin1(ServerFileName)));
+    std::unique_ptr<Store> opened = hasServer
+                                        ? makeServerStore(*this, serverstore::readConnectionFile(server), m_busyTimeoutMs)
+                                        : makeSqliteStore(*this, store, m_busyTimeoutMs);
+    opened->open();
+    opened->onRemoteChange = [this](const QString &table) { remoteChange(table); };
+    m_store = std::move(opened);
     m_tables.clear();
     m_open = true;
     ++m_openCount;
@@ -273,15 +269,18 @@ void Database::close()
     m_rawStatements.clear();
     m_readDepth = 0;
     m_readOwned = false;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
+    m_store.reset();
     m_open = false;
 }
 
-QSqlDatabase Database::connection() const { return QSqlDatabase::database(m_connection, false); }
+QSqlDatabase Database::connection() const { return m_store ? m_store->connection() : QSqlDatabase(); }
+
+bool Database::isServerStore() const { return m_store && m_store->isServer(); }
+
+QString Database::storeName() const
+{
+    return m_store ? m_store->displayName() : QStringLiteral("store '%1'").arg(storePath());
+}
 
 QString Database::sqlTableName(const QString &tableName)
 {
@@ -297,62 +296,9 @@ const TableInfo &Database::tableInfo(const QString &tableName)
     auto it = m_tables.find(sql.toLower());
     if (it != m_tables.end())
         return *it;
-
-    QSqlDatabase db = connection();
-    TableInfo info;
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("select name from sqlite_master where type='table' and lower(name)=lower(?)"));
-    q.addBindValue(sql);
-    if (!q.exec())
-        throw failure(q.lastError(), QStringLiteral("Cannot read table '%1'").arg(tableName));
-    if (!q.next()) {
-        // A store without any table (a file of 0 bytes is one) is reported as such: no table is
-        // missing from it, it has lost all of them.
-        QSqlQuery any(db);
-        if (any.exec(QStringLiteral("select count(*) from sqlite_master")) && any.next() && any.value(0).toInt() == 0)
-            throw EngineError(QStringLiteral("The store '%1' is empty (%2): it holds no tables. Restore the file "
-                                             "from a backup")
-                                  .arg(storePath(), QFileInfo(storePath()).size() == 0
-                                                        ? QStringLiteral("the file has 0 bytes")
-                                                        : QStringLiteral("no table is defined in it")));
-        throw EngineError(QStringLiteral("Table '%1' does not exist in '%2'").arg(tableName, storePath()));
-    }
-    info.sqlName = q.value(0).toString();
-
-    QSqlQuery cols(db);
-    if (!cols.exec(QStringLiteral("pragma table_info(\"%1\")").arg(info.sqlName)))
-        throw failure(cols.lastError(), QStringLiteral("Cannot read table '%1'").arg(tableName));
-    std::vector<std::pair<int, QString>> pk;
-    while (cols.next()) {
-        ColumnInfo c;
-        c.name = cols.value(1).toString();
-        mapDeclaredType(cols.value(2).toString(), c.type, c.size);
-        const int pkPos = cols.value(5).toInt();
-        c.primaryKey = pkPos > 0;
-        if (pkPos > 0)
-            pk.emplace_back(pkPos, c.name);
-        info.columns.push_back(c);
-    }
-    std::sort(pk.begin(), pk.end());
-    for (const auto &p : pk)
-        info.primaryKey << p.second;
-
-    QSqlQuery idx(db);
-    if (idx.exec(QStringLiteral("pragma index_list(\"%1\")").arg(info.sqlName))) {
-        QStringList names;
-        while (idx.next())
-            names << idx.value(1).toString();
-        for (const QString &name : names) {
-            QSqlQuery ic(db);
-            if (!ic.exec(QStringLiteral("pragma index_info(\"%1\")").arg(name)))
-                continue;
-            QStringList columns;
-            while (ic.next())
-                columns << ic.value(2).toString();
-            info.indexes.insert(name.toLower(), columns);
-        }
-    }
-    return *m_tables.insert(sql.toLower(), info);
+    if (!m_store)
+        throw EngineError(QStringLiteral("Database '%1' is not open").arg(m_name));
+    return *m_tables.insert(sql.toLower(), m_store->tableInfo(sql, tableName));
 }
 
 void Database::checkAccess(const QString &sqlTable)
@@ -399,7 +345,9 @@ QSqlQuery &Database::statement(const QString &sql, const void *owner)
     if (it != m_statements.end())
         return **it;
     auto q = std::make_shared<QSqlQuery>(connection());
-    q->setForwardOnly(true);
+    // The server's driver reads a forward-only result row by row from the connection, which then
+    // runs nothing else until it is read out; its statements take their rows whole instead.
+    q->setForwardOnly(!isServerStore());
     if (!q->prepare(sql))
         throw failure(q->lastError(), QString());
     return *m_statements.insert(key, q).value();
@@ -437,18 +385,6 @@ void Database::releaseStatements(const void *owner)
         it = it.key().startsWith(prefix) ? m_statements.erase(it) : std::next(it);
 }
 
-namespace {
-
-/// Runs a statement without rows (begin, commit, rollback); false when SQLite refuses it.
-bool runRaw(sqlite3_stmt *st)
-{
-    const int rc = sqlite3_step(st);
-    sqlite3_reset(st);
-    return rc == SQLITE_DONE;
-}
-
-} // namespace
-
 bool Database::beginRead()
 {
     if (!m_open)
@@ -459,12 +395,7 @@ bool Database::beginRead()
     }
     // A transaction somebody else began is left to them; the reads simply join it. Should the
     // begin fail, the reads run each on their own, as without a scope.
-    bool owned = false;
-    try {
-        owned = runRaw(rawStatement(QStringLiteral("begin")));
-    } catch (const EngineError &) {
-        owned = false;
-    }
+    const bool owned = m_store->beginRead();
     ++m_readDepth;
     m_readOwned = owned;
     return true;
@@ -485,11 +416,7 @@ void Database::leaveSharedRead()
     m_readOwned = false;
     // Nothing was written under the shared read, so dropping it when the commit fails loses
     // nothing. This runs from destructors: it never throws.
-    try {
-        if (!runRaw(rawStatement(QStringLiteral("commit"))))
-            runRaw(rawStatement(QStringLiteral("rollback")));
-    } catch (const EngineError &) {
-    }
+    m_store->commitRead();
 }
 
 ReadScope::ReadScope(Database *db) : m_db(db)
@@ -543,6 +470,8 @@ EngineError Database::failure(int sqliteCode, const QString &context, const QStr
 
 EngineError Database::failure(const QSqlError &error, const QString &context)
 {
+    if (m_store && m_store->isServer())
+        return m_store->failure(error, context);
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
     if (ok && tellsOfDamage(code))
@@ -561,6 +490,19 @@ void Database::unregisterDataSet(DataSet *ds)
     m_dataSets.erase(std::remove(m_dataSets.begin(), m_dataSets.end(), ds), m_dataSets.end());
 }
 
+void Database::remoteChange(const QString &sqlTable)
+{
+    const auto sets = m_dataSets;
+    for (DataSet *ds : sets) {
+        auto *t = qobject_cast<Table *>(ds);
+        if (!t || t->sqlTableName().compare(sqlTable, Qt::CaseInsensitive) != 0)
+            continue;
+        if (std::find(m_dataSets.begin(), m_dataSets.end(), ds) == m_dataSets.end())
+            continue; // closed by an earlier refresh's handlers
+        t->remoteChanged();
+    }
+}
+
 Database *Database::find(const QString &name) { return databases().value(name.toLower(), nullptr); }
 
 // ---------------------------------------------------------------- protection
@@ -570,6 +512,12 @@ namespace protection {
 static bool hasProtectionTable(QSqlDatabase &db)
 {
     QSqlQuery q(db);
+    if (db.driverName() != QLatin1String("QSQLITE")) {
+        q.prepare(QStringLiteral("select 1 from pg_class where relkind = 'r' and relname = lower(?) and "
+                                 "relnamespace = current_schema()::regnamespace"));
+        q.addBindValue(QString::fromLatin1(ProtectTable));
+        return q.exec() && q.next();
+    }
     q.prepare(QStringLiteral("select 1 from sqlite_master where type='table' and name=?"));
     q.addBindValue(QString::fromLatin1(ProtectTable));
     return q.exec() && q.next();
@@ -586,7 +534,11 @@ void protectTable(QSqlDatabase &db, const QString &sqlTable, const QString &pass
     for (auto &c : salt)
         c = char(QRandomGenerator::system()->bounded(256));
     salt = salt.toHex();
-    q.prepare(QStringLiteral("insert or replace into %1 (TableName, Salt, Verifier) values (?, ?, ?)")
+    q.prepare(QStringLiteral("delete from %1 where TableName = ?").arg(QString::fromLatin1(ProtectTable)));
+    q.addBindValue(sqlTable.toLower());
+    if (!q.exec())
+        throw EngineError(q.lastError().text());
+    q.prepare(QStringLiteral("insert into %1 (TableName, Salt, Verifier) values (?, ?, ?)")
                   .arg(QString::fromLatin1(ProtectTable)));
     q.addBindValue(sqlTable.toLower());
     q.addBindValue(QString::fromLatin1(salt));

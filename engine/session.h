@@ -17,6 +17,12 @@ namespace kvt {
 
 class DataSet;
 class Database;
+class Store;
+
+/// Maps a declared column type ("VARCHAR(32)", "DOUBLE", ...) onto a field type and size.
+void mapDeclaredType(const QString &declared, int &type, int &size);
+/// Why a post failed that waited in vain for another editor to finish writing.
+QString lockedMessage();
 
 /// A session holds the engine's directories and the passwords for protected tables.
 /// Sessions register under their name; Session::find() resolves "MySession" and the like.
@@ -76,11 +82,13 @@ struct TableInfo {
     QHash<QString, QStringList> indexes; // lower-cased index name -> columns
 };
 
-/// A database: one data directory holding the store "KVT3.sqlite".
-/// Registers under its name; Database::find() resolves "MyDatabase".
+/// A database: one data directory holding the store "KVT3.sqlite", or the file "KVT3.pgconn" that
+/// names a database on a PostgreSQL server. Registers under its name; Database::find() resolves
+/// "MyDatabase".
 class Database {
 public:
     static constexpr const char *StoreFileName = "KVT3.sqlite";
+    static constexpr const char *ServerFileName = "KVT3.pgconn";
 
     explicit Database(const QString &name = QString());
     ~Database();
@@ -111,6 +119,15 @@ public:
     Session *session() const;
     QSqlDatabase connection() const;
     QString storePath() const;
+    /// The store of the open database (null while closed).
+    Store *store() const { return m_store.get(); }
+    /// True while the open database is on a server.
+    bool isServerStore() const;
+    /// Names the open store in messages.
+    QString storeName() const;
+    /// How long a write waits for another editor's lock before it fails (set while closed).
+    void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
+    int busyTimeout() const { return m_busyTimeoutMs; }
 
     /// Table description, read once per open database. Raises when the table does not exist.
     const TableInfo &tableInfo(const QString &tableName);
@@ -141,6 +158,8 @@ public:
 
     void registerDataSet(DataSet *ds);
     void unregisterDataSet(DataSet *ds);
+    /// Another editor changed rows of a table: the tables on it that are not being edited re-read.
+    void remoteChange(const QString &sqlTable);
 
     /// A damaged store (SQLite finds its file malformed, or not a database) is written no more from
     /// its first sign on: writes and edits are refused with damagedMessage(), reads go on.
@@ -166,7 +185,8 @@ private:
     QString m_sessionName;
     QString m_driver = QStringLiteral("STANDARD");
     QStringList m_params;
-    QString m_connection;
+    std::unique_ptr<Store> m_store;
+    int m_busyTimeoutMs = 5000;
     bool m_open = false;
     QHash<QString, TableInfo> m_tables;
     QStringList m_granted;

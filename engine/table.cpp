@@ -1,23 +1,10 @@
 #include "engine/dataset.h"
 #include "engine/session.h"
-#include <QSqlError>
-#include <QSqlQuery>
-#include <sqlite3.h>
-#include <QLocale>
-#include <cmath>
-#include <limits>
-#include <optional>
+#include "engine/store.h"
 
 namespace kvt {
 
 namespace {
-
-QString quoted(const QString &ident)
-{
-    QString s = ident;
-    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + s + QLatin1Char('"');
-}
 
 QStringList splitNames(const QString &names)
 {
@@ -28,293 +15,6 @@ QStringList splitNames(const QString &names)
     return out;
 }
 
-QVariant normalised(FieldType type, const QVariant &raw)
-{
-    if (raw.isNull())
-        return QVariant();
-    switch (type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
-        return qint32(raw.toLongLong());
-    case ftFloat: case ftCurrency: case ftBCD:
-        return raw.toDouble();
-    case ftBoolean:
-        if (raw.typeId() == QMetaType::QString) {
-            const QString s = raw.toString().trimmed();
-            return s.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0 || s == QLatin1String("1");
-        }
-        return raw.toLongLong() != 0;
-    case ftBlob: case ftGraphic: case ftBytes: case ftVarBytes: case ftTypedBinary:
-        return raw.toByteArray();
-    default:
-        return raw.toString();
-    }
-}
-
-void bindValue(sqlite3_stmt *st, int index, const QVariant &v)
-{
-    if (v.isNull()) {
-        sqlite3_bind_null(st, index);
-        return;
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        sqlite3_bind_int(st, index, v.toBool() ? 1 : 0);
-        break;
-    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
-        sqlite3_bind_int64(st, index, v.toLongLong());
-        break;
-    case QMetaType::Double: case QMetaType::Float:
-        sqlite3_bind_double(st, index, v.toDouble());
-        break;
-    case QMetaType::QByteArray: {
-        const QByteArray b = v.toByteArray();
-        sqlite3_bind_blob(st, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-        break;
-    }
-    default: {
-        // UTF-8, SQLite's own encoding: a UTF-16 value would be converted for every comparison.
-        const QByteArray t = v.toString().toUtf8();
-        sqlite3_bind_text(st, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
-        break;
-    }
-    }
-}
-
-QString columnText(sqlite3_stmt *st, int col)
-{
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
-}
-
-QVariant columnValue(sqlite3_stmt *st, int col)
-{
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_INTEGER:
-        return qlonglong(sqlite3_column_int64(st, col));
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(st, col);
-    case SQLITE_BLOB:
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col));
-    case SQLITE_TEXT:
-        return columnText(st, col);
-    default:
-        return QVariant();
-    }
-}
-
-bool isValidUtf8(const unsigned char *p, int n)
-{
-    int i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int more;
-        unsigned int cp;
-        if ((c & 0xe0) == 0xc0) {
-            more = 1;
-            cp = c & 0x1f;
-        } else if ((c & 0xf0) == 0xe0) {
-            more = 2;
-            cp = c & 0x0f;
-        } else if ((c & 0xf8) == 0xf0) {
-            more = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + more >= n)
-            return false;
-        for (int k = 1; k <= more; ++k) {
-            if ((p[i + k] & 0xc0) != 0x80)
-                return false;
-            cp = (cp << 6) | (p[i + k] & 0x3f);
-        }
-        // Overlong forms, surrogates and values beyond Unicode are no valid UTF-8 either.
-        static const unsigned int least[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < least[more] || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff))
-            return false;
-        i += more + 1;
-    }
-    return true;
-}
-
-/// The stored form of a column, read before anything converts it.
-StoredValue storedOf(sqlite3_stmt *st, int col, int index, bool readable)
-{
-    StoredValue v;
-    v.column = index;
-    v.readable = readable;
-    switch (sqlite3_column_type(st, col)) {
-    case SQLITE_INTEGER:
-        v.kind = StoredValue::Integer;
-        v.integer = sqlite3_column_int64(st, col);
-        break;
-    case SQLITE_FLOAT:
-        v.kind = StoredValue::Float;
-        v.real = sqlite3_column_double(st, col);
-        break;
-    case SQLITE_BLOB:
-        v.kind = StoredValue::Blob;
-        v.bytes = QByteArray(static_cast<const char *>(sqlite3_column_blob(st, col)), sqlite3_column_bytes(st, col));
-        break;
-    default:
-        v.kind = StoredValue::Text;
-        v.bytes = QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(st, col)), sqlite3_column_bytes(st, col));
-        break;
-    }
-    return v;
-}
-
-bool fitsInt32(qint64 i) { return i >= std::numeric_limits<qint32>::min() && i <= std::numeric_limits<qint32>::max(); }
-
-std::optional<bool> booleanText(const QString &text)
-{
-    const QString s = text.trimmed();
-    for (const char *y : {"True", "T", "Yes", "Y", "1"})
-        if (s.compare(QLatin1String(y), Qt::CaseInsensitive) == 0)
-            return true;
-    for (const char *n : {"False", "F", "No", "N", "0"})
-        if (s.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
-            return false;
-    return std::nullopt;
-}
-
-/// The value of a column as its field holds it. Where that is not exactly what is stored (the write
-/// of the field's value would not give back the stored value), the stored form is added to stored;
-/// the field's value is then as near as the type allows, or null when it cannot show the value.
-/// The usual cases, where the stored type is the field's own, are read directly.
-QVariant fieldValue(sqlite3_stmt *st, int col, FieldType type, int index, std::vector<StoredValue> &stored)
-{
-    const int kind = sqlite3_column_type(st, col);
-    if (kind == SQLITE_NULL)
-        return QVariant();
-    const auto keep = [&](bool readable) { stored.push_back(storedOf(st, col, index, readable)); };
-    switch (type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
-        if (kind == SQLITE_INTEGER) {
-            const qint64 i = sqlite3_column_int64(st, col);
-            if (fitsInt32(i))
-                return qint32(i);
-        } else if (kind == SQLITE_FLOAT) {
-            // A whole number compares equal with its integer, so it needs no stored form.
-            const double d = sqlite3_column_double(st, col);
-            if (d == std::trunc(d) && fitsInt32(qint64(d)))
-                return qint32(d);
-        } else if (kind == SQLITE_TEXT) {
-            bool ok = false;
-            const qlonglong i = columnText(st, col).trimmed().toLongLong(&ok);
-            if (ok && fitsInt32(i)) {
-                keep(true);
-                return qint32(i);
-            }
-        }
-        keep(false);
-        return QVariant();
-    case ftFloat: case ftCurrency: case ftBCD:
-        if (kind == SQLITE_FLOAT)
-            return sqlite3_column_double(st, col);
-        if (kind == SQLITE_INTEGER) {
-            const qint64 i = sqlite3_column_int64(st, col);
-            if (qint64(double(i)) != i)
-                keep(true);
-            return double(i);
-        }
-        if (kind == SQLITE_TEXT) {
-            static const QLocale plain = [] {
-                QLocale c = QLocale::c();
-                c.setNumberOptions(QLocale::RejectGroupSeparator);
-                return c;
-            }();
-            bool ok = false;
-            const double d = plain.toDouble(columnText(st, col).trimmed(), &ok);
-            if (ok && std::isfinite(d)) {
-                keep(true);
-                return d;
-            }
-        }
-        keep(false);
-        return QVariant();
-    case ftString: case ftMemo: case ftFmtMemo: case ftDate: case ftTime: case ftDateTime:
-        if (kind == SQLITE_TEXT) {
-            const auto *text = sqlite3_column_text(st, col);
-            const int n = sqlite3_column_bytes(st, col);
-            if (isValidUtf8(text, n))
-                return QString::fromUtf8(reinterpret_cast<const char *>(text), n);
-            keep(false);
-            return QString::fromUtf8(reinterpret_cast<const char *>(text), n);
-        }
-        if (kind == SQLITE_BLOB) {
-            const auto *bytes = static_cast<const unsigned char *>(sqlite3_column_blob(st, col));
-            const int n = sqlite3_column_bytes(st, col);
-            keep(isValidUtf8(bytes, n));
-            return QString::fromUtf8(reinterpret_cast<const char *>(bytes), n);
-        }
-        keep(true); // a number in a text column
-        return columnText(st, col);
-    case ftBoolean:
-        if (kind == SQLITE_INTEGER) {
-            const qint64 i = sqlite3_column_int64(st, col);
-            if (i != 0 && i != 1)
-                keep(true);
-            return i != 0;
-        }
-        if (kind == SQLITE_FLOAT) {
-            keep(true);
-            return sqlite3_column_double(st, col) != 0.0;
-        }
-        if (kind == SQLITE_TEXT) {
-            if (const auto b = booleanText(columnText(st, col))) {
-                keep(true);
-                return *b;
-            }
-        }
-        keep(false);
-        return QVariant();
-    case ftBlob: case ftGraphic: case ftBytes: case ftVarBytes: case ftTypedBinary:
-        if (kind != SQLITE_BLOB)
-            keep(true);
-        return normalised(type, columnValue(st, col));
-    default:
-        break;
-    }
-    if (kind != SQLITE_TEXT)
-        keep(true);
-    return normalised(type, columnValue(st, col));
-}
-
-void bindStored(sqlite3_stmt *st, int index, const StoredValue &v)
-{
-    switch (v.kind) {
-    case StoredValue::Integer:
-        sqlite3_bind_int64(st, index, v.integer);
-        break;
-    case StoredValue::Float:
-        sqlite3_bind_double(st, index, v.real);
-        break;
-    case StoredValue::Text:
-        sqlite3_bind_text(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT);
-        break;
-    case StoredValue::Blob:
-        sqlite3_bind_blob(st, index, v.bytes.constData(), int(v.bytes.size()), SQLITE_TRANSIENT);
-        break;
-    }
-}
-
-/// Binds what the record holds in a column: the stored form where one is kept, else the value.
-void bindRecordValue(sqlite3_stmt *st, int index, const QVector<QVariant> &values,
-                     const std::vector<StoredValue> &stored, int column)
-{
-    for (const StoredValue &v : stored)
-        if (v.column == column) {
-            bindStored(st, index, v);
-            return;
-        }
-    bindValue(st, index, values.value(column));
-}
-
-QString errorText(sqlite3 *db) { return QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db))); }
 
 } // namespace
 
@@ -509,8 +209,10 @@ void Table::doOpen()
     m_sqlName = info.sqlName;
 
     std::vector<std::unique_ptr<Field>> fields;
+    Store &store = *m_database->store();
+    const auto quoted = [&](const QString &ident) { return store.quoted(ident); };
     QStringList select;
-    select << QStringLiteral("rowid");
+    select << store.rowIdColumn();
     for (size_t i = 0; i < info.columns.size(); ++i) {
         const ColumnInfo &c = info.columns[i];
         fields.push_back(std::make_unique<Field>(this, int(i), c.name, FieldType(c.type), c.size));
@@ -539,6 +241,7 @@ void Table::doOpen()
         throw EngineError(QStringLiteral("%1: Field '%2' not found").arg(m_tableName, m_filterField));
 
     setFields(std::move(fields));
+    m_fieldTypes.clear();
     m_pkColumns = info.primaryKey;
     m_indexColumns = indexColumns;
     m_selectSql = QStringLiteral("select %1 from %2").arg(select.join(QLatin1Char(',')), quoted(m_sqlName));
@@ -583,6 +286,8 @@ void Table::doFetch()
     if (noRows)
         return;
 
+    Store &store = *m_database->store();
+    const auto quoted = [&](const QString &ident) { return store.quoted(ident); };
     // The text only changes with the compared columns; the values are bound.
     if (m_fetchSql.isEmpty() || where != m_fetchColumns) {
         QStringList conds;
@@ -594,44 +299,18 @@ void Table::doFetch()
         QStringList order;
         for (const QString &c : orderColumns())
             order << quoted(c);
-        order << QStringLiteral("rowid");
+        order << store.rowIdColumn();
         sql += QStringLiteral(" order by ") + order.join(QLatin1Char(','));
         m_fetchSql = sql;
         m_fetchColumns = where;
     }
 
-    sqlite3_stmt *st = nullptr;
-    try {
-        st = m_database->rawStatement(m_fetchSql);
-    } catch (const EngineError &e) {
-        if (m_database->isDamaged())
-            throw;
-        throw EngineError(QStringLiteral("Cannot read table '%1': %2").arg(m_tableName, e.message()));
+    if (m_fieldTypes.size() != m_fields.size()) {
+        m_fieldTypes.clear();
+        for (const auto &f : m_fields)
+            m_fieldTypes.push_back(f->dataType());
     }
-    // Read straight from SQLite: a fetch is on the path of every selection, and Qt SQL's result
-    // caching and per-run column descriptions cost more than the read itself.
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    for (int i = 0; i < binds.size(); ++i)
-        bindValue(st, i + 1, binds[i]);
-    const int n = int(m_fields.size());
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        Record r;
-        r.rowid = sqlite3_column_int64(st, 0);
-        r.values.reserve(n);
-        for (int i = 0; i < n; ++i)
-            r.values.append(fieldValue(st, i + 1, m_fields[size_t(i)]->dataType(), i, r.stored));
-        m_records.push_back(std::move(r));
-    }
-    if (rc != SQLITE_DONE) { // a failed step is no end of the rows
-        const QString msg = errorText(sqlite3_db_handle(st));
-        const int code = sqlite3_extended_errcode(sqlite3_db_handle(st));
-        sqlite3_reset(st);
-        m_records.clear();
-        throw m_database->failure(code, QStringLiteral("Cannot read table '%1'").arg(m_tableName), msg);
-    }
-    sqlite3_reset(st); // a reset statement holds no read lock
+    store.fetch(m_fetchSql, binds, m_fieldTypes, m_records, m_tableName);
     if (!m_records.isEmpty()) {
         m_cur = 0;
         m_eof = false;
@@ -691,6 +370,8 @@ void Table::doPost(Record &buffer, bool inserting)
 {
     m_database->requireWritable();
     m_database->leaveSharedRead(); // a write commits on its own, never with a shared read
+    Store &store = *m_database->store();
+    const auto quoted = [&](const QString &ident) { return store.quoted(ident); };
     const int n = int(m_fields.size());
     QString sql;
     if (inserting) {
@@ -700,60 +381,56 @@ void Table::doPost(Record &buffer, bool inserting)
             marks << QStringLiteral("?");
         }
         sql = QStringLiteral("insert into %1 (%2) values (%3)")
-                  .arg(quoted(m_sqlName), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                  .arg(quoted(m_sqlName), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))) +
+              store.insertSuffix();
     } else {
         QStringList sets, conds;
+        const QString same = QLatin1Char(' ') + store.sameValueOperator() + QStringLiteral(" ?");
         for (int i = 0; i < n; ++i) {
             sets << quoted(m_fields[size_t(i)]->fieldName()) + QStringLiteral(" = ?");
-            conds << quoted(m_fields[size_t(i)]->fieldName()) + QStringLiteral(" is ?");
+            conds << quoted(m_fields[size_t(i)]->fieldName()) + same;
         }
         // One statement: the record is matched by its row and by every value it had when read, so a
         // change made by someone else in between is never overwritten. The values are compared as
         // stored, also those the fields cannot hold, and such values not written go back unchanged.
-        sql = QStringLiteral("update %1 set %2 where rowid = ? and %3")
-                  .arg(quoted(m_sqlName), sets.join(QLatin1Char(',')), conds.join(QStringLiteral(" and ")));
+        sql = QStringLiteral("update %1 set %2 where %3 = ? and %4")
+                  .arg(quoted(m_sqlName), sets.join(QLatin1Char(',')), store.rowIdColumn(),
+                       conds.join(QStringLiteral(" and ")));
     }
     const QString context = inserting ? QStringLiteral("Cannot insert into table '%1'").arg(m_tableName)
                                       : QStringLiteral("Cannot post to table '%1'").arg(m_tableName);
-    sqlite3_stmt *st = nullptr;
-    try {
-        st = m_database->rawStatement(sql);
-    } catch (const EngineError &e) {
-        if (m_database->isDamaged())
-            throw;
-        throw EngineError(context + QStringLiteral(": ") + e.message());
-    }
-    sqlite3 *db = sqlite3_db_handle(st);
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    int k = 1;
-    for (int i = 0; i < n; ++i)
-        bindRecordValue(st, k++, buffer.values, buffer.stored, i);
-    if (!inserting) {
-        const Record &original = m_records[m_cur];
-        sqlite3_bind_int64(st, k++, original.rowid);
-        for (int i = 0; i < n; ++i)
-            bindRecordValue(st, k++, original.values, original.stored, i);
-    }
-    const int rc = sqlite3_step(st);
-    if (rc != SQLITE_DONE) {
-        const QString msg = errorText(db);
-        const int code = sqlite3_extended_errcode(db);
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
-        throw m_database->failure(code, context, msg);
-    }
-    const int changes = sqlite3_changes(db);
-    sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
-    if (inserting) {
-        buffer.rowid = sqlite3_last_insert_rowid(db);
+    const int changes = store.write(sql, buffer, inserting ? nullptr : &m_records[m_cur], n, context);
+    if (inserting)
         return;
-    }
     if (changes == 0)
         throw EngineError(QStringLiteral("The record of table '%1' was changed or deleted by another user since it "
                                          "was read; refresh to see its current values")
                               .arg(m_tableName));
+}
+
+void Table::remoteChanged()
+{
+    if (!isOpen() || m_stale || m_fetching)
+        return;
+    if (m_state != DataSetState::Browse) {
+        // A record in edit stays as the user has it: its post then finds the change as a conflict,
+        // and the table shows the other editor's values once the edit has ended.
+        m_remoteChangePending = true;
+        return;
+    }
+    m_remoteChangePending = false;
+    try {
+        refresh();
+    } catch (const EngineError &) {
+        // The next move reads again and reports what fails then.
+        m_stale = true;
+    }
+}
+
+void Table::editEnded()
+{
+    if (m_remoteChangePending && m_state == DataSetState::Browse)
+        remoteChanged();
 }
 
 QString Table::recordDescription()

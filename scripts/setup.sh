@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev
-          fonts-dejavu-core scdoc librsvg2-bin desktop-file-utils appstream pxlib-dev pkg-config)
+          fonts-dejavu-core scdoc librsvg2-bin desktop-file-utils appstream pxlib-dev pkg-config
+          libqt6sql6-psql libpq-dev postgresql)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

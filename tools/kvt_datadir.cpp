@@ -1,17 +1,26 @@
 // kvt-datadir: sets up a data directory for the editor.
 #include "tools/datadir.h"
+#include "tools/datadircopy.h"
 #include "tools/datadirparadox.h"
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <functional>
 #include <QStringList>
 #include <csignal>
 #include <cstdio>
 
 static void printUsage(std::FILE *to)
 {
-    std::fprintf(to, "usage: kvt-datadir create DIR [--demo] [--generate R,B,C] [--protect]\n"
-                     "       kvt-datadir import PXDIR DIR [--all] [--codepage N]\n"
+    std::fprintf(to, "usage: kvt-datadir create DIR [--server CONN] [--demo] [--generate R,B,C] [--protect]\n"
+                     "       kvt-datadir import PXDIR DIR [--server CONN] [--all] [--codepage N]\n"
                      "       kvt-datadir export DIR PXDIR [--replace]\n"
+                     "       kvt-datadir copy SRCDIR DSTDIR [--server CONN]\n"
                      "       kvt-datadir --help | --version\n"
+                     "  --server CONN   put the store on a PostgreSQL server: CONN is a libpq connection string\n"
+                     "                  (host=SERVER dbname=DATABASE, or postgresql://SERVER/DATABASE), no password;\n"
+                     "                  DIR then holds KVT3.pgconn instead of KVT3.sqlite\n"
                      "  --demo          fill demo categories, reports, bands, controls and texts\n"
                      "  --generate R,B,C add a category \"Bench\" of R reports x B bands x C controls\n"
                      "  --protect       protect the tables with the editor's built-in password\n"
@@ -19,7 +28,10 @@ static void printUsage(std::FILE *to)
                      "  --codepage N    code page of tables whose header names none (default 1252)\n"
                      "  --replace       replace the tables in PXDIR, keeping the old files as .bak\n"
                      "  --help, -h      print this text\n"
-                     "  --version       print the version\n");
+                     "  --version       print the version\n"
+                     "export also takes a DIR whose store is on a server.\n"
+                     "copy copies the store of SRCDIR (file or server) into DSTDIR: onto the server CONN names,\n"
+                     "or without --server into DSTDIR/KVT3.sqlite; all or nothing, verified row by row.\n");
 }
 
 // import / export: Ctrl+C stops at the next row; the command then removes what it began.
@@ -33,6 +45,52 @@ int usageParadox()
     return 1;
 }
 
+void printLine(const QString &line)
+{
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+/// Makes a store with make() in a temporary directory, then copies it onto the server into DIR.
+QString viaTemporaryStore(const QString &dir, const QString &server, const std::function<QString(const QString &)> &make)
+{
+    if (QFileInfo::exists(QDir(dir).filePath(QStringLiteral("KVT3.sqlite"))) ||
+        QFileInfo::exists(QDir(dir).filePath(QStringLiteral("KVT3.pgconn"))))
+        return QStringLiteral("'%1' already holds a store; nothing was changed").arg(dir);
+    QTemporaryDir tmp;
+    if (!tmp.isValid())
+        return QStringLiteral("Cannot make a temporary directory: %1").arg(tmp.errorString());
+    const QString made = QDir(tmp.path()).filePath(QStringLiteral("store"));
+    const QString error = make(made);
+    if (!error.isEmpty())
+        return error;
+    kvt::datadir::CopyOptions c;
+    c.server = server;
+    c.cancelled = [] { return interrupted != 0; };
+    return kvt::datadir::copyStore(made, dir, c);
+}
+
+/// kvt-datadir copy SRCDIR DSTDIR [--server CONN]; -1 when args are no copy command.
+int runCopy(const QStringList &args)
+{
+    if (args.isEmpty() || args[0] != QLatin1String("copy"))
+        return -1;
+    if (args.size() != 3 && !(args.size() == 5 && args[3] == QLatin1String("--server")))
+        return usageParadox();
+    kvt::datadir::CopyOptions o;
+    if (args.size() == 5)
+        o.server = args[4];
+    o.progress = printLine;
+    o.cancelled = [] { return interrupted != 0; };
+    std::signal(SIGINT, onInterrupt);
+    const QString error = kvt::datadir::copyStore(args[1], args[2], o);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "kvt-datadir: %s\n", qPrintable(error));
+        return 1;
+    }
+    return 0;
+}
+
 // Returns -1 when args are not an import or export command.
 int runParadox(const QStringList &args)
 {
@@ -42,8 +100,11 @@ int runParadox(const QStringList &args)
     if (args.size() < 3)
         return usageParadox();
     kvt::datadir::ParadoxOptions o;
+    QString server;
     for (int i = 3; i < args.size(); ++i) {
-        if (import && args[i] == QLatin1String("--all"))
+        if (import && args[i] == QLatin1String("--server") && i + 1 < args.size())
+            server = args[++i];
+        else if (import && args[i] == QLatin1String("--all"))
             o.all = true;
         else if (import && args[i] == QLatin1String("--codepage") && i + 1 < args.size()) {
             bool ok = false;
@@ -61,8 +122,26 @@ int runParadox(const QStringList &args)
     };
     o.cancelled = [] { return interrupted != 0; };
     std::signal(SIGINT, onInterrupt);
-    const QString error = import ? kvt::datadir::importParadox(args[1], args[2], o)
-                                 : kvt::datadir::exportParadox(args[1], args[2], o);
+    QString error;
+    if (import && !server.isEmpty()) {
+        // Imported into a store of its own first, then copied onto the server as a whole.
+        error = viaTemporaryStore(args[2], server, [&](const QString &tmp) {
+            return kvt::datadir::importParadox(args[1], tmp, o);
+        });
+    } else if (!import && QFileInfo::exists(QDir(args[1]).filePath(QStringLiteral("KVT3.pgconn")))) {
+        // A server store is copied into a store file of its own first, and exported from there.
+        QTemporaryDir tmp;
+        const QString local = QDir(tmp.path()).filePath(QStringLiteral("store"));
+        kvt::datadir::CopyOptions c;
+        c.cancelled = o.cancelled;
+        error = tmp.isValid() ? kvt::datadir::copyStore(args[1], local, c)
+                              : QStringLiteral("Cannot make a temporary directory: %1").arg(tmp.errorString());
+        if (error.isEmpty())
+            error = kvt::datadir::exportParadox(local, args[2], o);
+    } else {
+        error = import ? kvt::datadir::importParadox(args[1], args[2], o)
+                       : kvt::datadir::exportParadox(args[1], args[2], o);
+    }
     if (!error.isEmpty()) {
         std::fprintf(stderr, "kvt-datadir: %s\n", qPrintable(error));
         return 1;
@@ -92,12 +171,18 @@ int main(int argc, char **argv)
     const int paradoxResult = runParadox(args);
     if (paradoxResult >= 0)
         return paradoxResult;
+    const int copyResult = runCopy(args);
+    if (copyResult >= 0)
+        return copyResult;
     if (args.size() < 2 || args[0] != QLatin1String("create"))
         return usage();
     const QString dir = args[1];
     kvt::datadir::Options options;
+    QString server;
     for (int i = 2; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--demo"))
+        if (args[i] == QLatin1String("--server") && i + 1 < args.size())
+            server = args[++i];
+        else if (args[i] == QLatin1String("--demo"))
             options.demo = true;
         else if (args[i] == QLatin1String("--protect"))
             options.protect = true;
@@ -109,7 +194,11 @@ int main(int argc, char **argv)
         } else
             return usage();
     }
-    const QString error = kvt::datadir::create(dir, options);
+    std::signal(SIGINT, onInterrupt);
+    const QString error = server.isEmpty() ? kvt::datadir::create(dir, options)
+                                           : viaTemporaryStore(dir, server, [&](const QString &tmp) {
+                                                 return kvt::datadir::create(tmp, options);
+                                             });
     if (!error.isEmpty()) {
         std::fprintf(stderr, "kvt-datadir: %s\n", qPrintable(error));
         return 1;

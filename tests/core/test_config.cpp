@@ -444,6 +444,36 @@ TEST_F(DataDirsTest, FailureReports)
     }
 }
 
+TEST_F(DataDirsTest, ServerStoresThatCannotBeOpenedAreReportedAsAFailedOpen)
+{
+    // The data directory names a server store; what goes wrong is said naming server and database,
+    // never a password.
+    const QString data = otherPath("served");
+    QDir().mkpath(data);
+    const struct {
+        QByteArray connection;
+        QStringList says;
+    } cases[] = {
+        {"host=/nonexistent/kvtsocket dbname=kvtshared connect_timeout=2\n", {"database 'kvtshared'", "server '/nonexistent/kvtsocket'"}},
+        {"host=db1 dbname=kvt password=Secret7\n", {"holds a password"}},
+    };
+    for (const auto &c : cases) {
+        rec.clear();
+        writeAll(QDir(data).filePath(QStringLiteral("KVT3.pgconn")), c.connection);
+        setIni(("[System]\nDataDir=" + data + "\nNetFileDir=\nPrivateDir=" + other.path() + "\n").toUtf8());
+        EXPECT_FALSE(DataDirsSetup());
+        ASSERT_EQ(rec.boxes.size(), 1);
+        const QString text = rec.boxes[0].text;
+        EXPECT_TRUE(text.startsWith(QStringLiteral("MiscFunc(305): "))) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(QStringLiteral(": Invalid DataDir in INI file."))) << text.toStdString();
+        for (const QString &w : c.says) {
+            EXPECT_TRUE(text.contains(w)) << text.toStdString();
+        }
+        EXPECT_FALSE(text.contains(QStringLiteral("Secret7"))) << text.toStdString();
+        EXPECT_FALSE(dm.Database1.isOpen());
+    }
+}
+
 TEST_F(DataDirsTest, FailedWriteLeavesSetupUnreported)
 {
     const QString blocker = otherPath("file");

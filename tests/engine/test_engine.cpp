@@ -1,9 +1,12 @@
 #include "engine/dataset.h"
 #include "engine/session.h"
 #include "support/teststore.h"
+#include "teststores.h"
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <functional>
@@ -14,12 +17,17 @@ using namespace kvt;
 
 namespace {
 
-class EngineTest : public ::testing::Test {
+// Every case runs on both kinds of store.
+class EngineTest : public ::testing::TestWithParam<test::StoreKind> {
 protected:
     void SetUp() override
     {
         dir = tmp.path() + QStringLiteral("/data");
-        test::createStore(dir, test::sampleRows());
+        QString why;
+        if (GetParam() == test::StoreKind::Server && test::testServer(&why).isEmpty())
+            GTEST_SKIP() << qPrintable(why);
+        store = std::make_unique<test::TestStore>(GetParam(), dir);
+        store->create(test::sampleRows());
         conn = std::make_unique<test::Connection>(dir);
         cat = table("RepCat.DB");
         reports = table("Reports.DB");
@@ -45,7 +53,9 @@ protected:
         reports.reset();
         cat.reset();
         conn.reset();
+        store.reset();
     }
+    bool onServer() const { return GetParam() == test::StoreKind::Server; }
     std::unique_ptr<Table> table(const char *name)
     {
         auto t = std::make_unique<Table>(nullptr, QString::fromLatin1(name));
@@ -78,12 +88,13 @@ protected:
 
     QTemporaryDir tmp;
     QString dir;
+    std::unique_ptr<test::TestStore> store;
     std::unique_ptr<test::Connection> conn;
     std::unique_ptr<Table> cat, reports, bands, ctrls;
     DataSource dsCat, dsReports, dsBands;
 };
 
-TEST_F(EngineTest, OpeningATableOpensDatabaseAndSession)
+TEST_P(EngineTest, OpeningATableOpensDatabaseAndSession)
 {
     EXPECT_FALSE(conn->session.isOpen());
     cat->open();
@@ -93,7 +104,7 @@ TEST_F(EngineTest, OpeningATableOpensDatabaseAndSession)
     EXPECT_EQ(Database::find("MYDATABASE"), &conn->database);
 }
 
-TEST_F(EngineTest, MasterDetailRangesFollowTheMaster)
+TEST_P(EngineTest, MasterDetailRangesFollowTheMaster)
 {
     openAll();
     ASSERT_TRUE(locateCategory("Quotes"));
@@ -113,7 +124,7 @@ TEST_F(EngineTest, MasterDetailRangesFollowTheMaster)
     EXPECT_TRUE(ctrls->eof());
 }
 
-TEST_F(EngineTest, FiltersNarrowAndAddressNamesWithQuotes)
+TEST_P(EngineTest, FiltersNarrowAndAddressNamesWithQuotes)
 {
     openAll();
     locateCategory("Quotes");
@@ -169,7 +180,7 @@ TEST_F(EngineTest, FiltersNarrowAndAddressNamesWithQuotes)
     }
 }
 
-TEST_F(EngineTest, SettlingPostsAChangedRowWithHooksAndCancelsAnUnchangedOne)
+TEST_P(EngineTest, SettlingPostsAChangedRowWithHooksAndCancelsAnUnchangedOne)
 {
     openAll();
     locateCategory("Quotes");
@@ -195,7 +206,7 @@ TEST_F(EngineTest, SettlingPostsAChangedRowWithHooksAndCancelsAnUnchangedOne)
     EXPECT_DOUBLE_EQ(bands->fieldByName("RbdTopY")->asFloat(), 7.5);
 }
 
-TEST_F(EngineTest, FloatFieldsReadAsShortestGeneralText)
+TEST_P(EngineTest, FloatFieldsReadAsShortestGeneralText)
 {
     openAll();
     locateCategory("Quotes");
@@ -217,10 +228,10 @@ TEST_F(EngineTest, FloatFieldsReadAsShortestGeneralText)
     bands->cancel();
 }
 
-TEST_F(EngineTest, TextOutsideAsciiIsReadAndMatchedWhole)
+TEST_P(EngineTest, TextOutsideAsciiIsReadAndMatchedWhole)
 {
     const QString title = QString::fromUtf8("Gr\u00f6\u00dfe \u2013 \u898b\u7a4d \U0001F4C4");
-    test::execOnStore(dir, {QStringLiteral("update Reports set RepTitle='%1' where RepName='Q1'").arg(title)});
+    store->exec({QStringLiteral("update Reports set RepTitle='%1' where RepName='Q1'").arg(title)});
     openAll();
     locateCategory("Quotes");
     reports->setFilter(QStringLiteral("RepTitle = '%1'").arg(title));
@@ -229,10 +240,10 @@ TEST_F(EngineTest, TextOutsideAsciiIsReadAndMatchedWhole)
     EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), title);
 }
 
-TEST_F(EngineTest, KeySearchFindsByIndexFields)
+TEST_P(EngineTest, KeySearchFindsByIndexFields)
 {
     auto msg = table("TextMsg.DB");
-    test::execOnStore(dir, {"insert into TextMsg values ('fntLabel','Arial,9,,0','')",
+    store->exec({"insert into TextMsg values ('fntLabel','Arial,9,,0','')",
                             "insert into TextMsg values ('fntField','Arial,8,,0','')"});
     msg->open();
     msg->setKey();
@@ -245,7 +256,7 @@ TEST_F(EngineTest, KeySearchFindsByIndexFields)
     EXPECT_EQ(msg->state(), DataSetState::Browse);
 }
 
-TEST_F(EngineTest, FieldReadsOfEmptyValuesAndTypes)
+TEST_P(EngineTest, FieldReadsOfEmptyValuesAndTypes)
 {
     openAll();
     locateCategory("Quotes");
@@ -265,7 +276,7 @@ TEST_F(EngineTest, FieldReadsOfEmptyValuesAndTypes)
     EXPECT_THROW(ctrls->fieldByName("NoSuchField"), EngineError);
 }
 
-TEST_F(EngineTest, WritesConvertCheckAndRaiseTheChangeEvent)
+TEST_P(EngineTest, WritesConvertCheckAndRaiseTheChangeEvent)
 {
     openAll();
     locateCategory("Quotes");
@@ -306,7 +317,7 @@ TEST_F(EngineTest, WritesConvertCheckAndRaiseTheChangeEvent)
     EXPECT_THROW(ctrls->fieldByName("RctWidth")->setAsString("1"), EngineError) << "not in edit";
 }
 
-TEST_F(EngineTest, QueryTakesParametersFromItsDataSource)
+TEST_P(EngineTest, QueryTakesParametersFromItsDataSource)
 {
     openAll();
     locateCategory("Quotes");
@@ -327,7 +338,7 @@ TEST_F(EngineTest, QueryTakesParametersFromItsDataSource)
     EXPECT_TRUE(q.fieldByName("RctInclude")->asBoolean());
 }
 
-TEST_F(EngineTest, OneWayQueryStreamsForwardAndEndsItsReadAtTheEnd)
+TEST_P(EngineTest, OneWayQueryStreamsForwardAndEndsItsReadAtTheEnd)
 {
     openAll();
     locateCategory("Quotes");
@@ -344,9 +355,13 @@ TEST_F(EngineTest, OneWayQueryStreamsForwardAndEndsItsReadAtTheEnd)
     ASSERT_FALSE(q.eof());
     EXPECT_FALSE(q.isEmpty());
     EXPECT_EQ(q.fieldByName("RctName")->asString(), "QtNo:1");
-    // Mid-way the statement still reads the store: another editor cannot write.
-    EXPECT_THROW(test::execOnStore(dir, {"update RepCat set RepCatName='X' where RepCatName='Empty'"}),
-                 std::runtime_error);
+    // Mid-way the statement still reads the store: in an SQLite file another editor cannot write
+    // then; a server reads each statement's rows at once and holds no lock for them.
+    if (onServer())
+        EXPECT_NO_THROW(store->exec({"update RepCat set RepCatName=RepCatName where RepCatName='Empty'"}));
+    else
+        EXPECT_THROW(store->exec({"update RepCat set RepCatName='X' where RepCatName='Empty'"}),
+                     std::runtime_error);
     // Another query of the same text runs on a statement of its own.
     Query other(nullptr, "Other");
     other.setDatabaseName("MyDatabase");
@@ -365,7 +380,7 @@ TEST_F(EngineTest, OneWayQueryStreamsForwardAndEndsItsReadAtTheEnd)
     EXPECT_TRUE(q.eof());
     EXPECT_TRUE(q.fieldByName("RctName")->isNull());
     // Past the end the read is over.
-    EXPECT_NO_THROW(test::execOnStore(dir, {"update RepCat set RepCatName='X' where RepCatName='Empty'"}));
+    EXPECT_NO_THROW(store->exec({"update RepCat set RepCatName='X' where RepCatName='Empty'"}));
     q.first(); // runs again
     EXPECT_EQ(walk(q, "RctName"), QStringList({"QtNo:1", "RepCompName"}));
     bands->first(); // Body / G2
@@ -375,21 +390,24 @@ TEST_F(EngineTest, OneWayQueryStreamsForwardAndEndsItsReadAtTheEnd)
     bands->next();
     q.first();
     q.close();
-    EXPECT_NO_THROW(test::execOnStore(dir, {"update RepCat set RepCatName='Empty' where RepCatName='X'"}));
+    EXPECT_NO_THROW(store->exec({"update RepCat set RepCatName='Empty' where RepCatName='X'"}));
 }
 
-TEST_F(EngineTest, AStepThatFailsMidWayIsAnErrorNotTheEnd)
+TEST_P(EngineTest, AStepThatFailsMidWayIsAnErrorNotTheEnd)
 {
-    // The second row overflows while it is read; the first one is fine.
-    const QStringList sql{"select x, case when x = 2 then abs(-9223372036854775807 - 1) else x end as y "
-                          "from (select 1 as x union all select 2 union all select 3)"};
+    // The second row overflows while it is read; the first one is fine. A server computes all rows
+    // before it sends the first, so there the open fails in both ways of reading.
+    const QStringList sql{onServer() ? "select x, case when x = 2 then 1 / (x - 2) else x end as y "
+                                       "from (select 1 as x union all select 2 union all select 3) as t"
+                                     : "select x, case when x = 2 then abs(-9223372036854775807 - 1) else x end as y "
+                                       "from (select 1 as x union all select 2 union all select 3)"};
     for (const bool oneWay : {false, true}) {
         Query q(nullptr, "Failing");
         q.setDatabaseName("MyDatabase");
         q.setSessionName("MySession");
         q.setSql(sql);
         q.setUniDirectional(oneWay);
-        if (!oneWay) {
+        if (!oneWay || onServer()) {
             EXPECT_THROW(q.open(), EngineError);
             continue;
         }
@@ -399,16 +417,18 @@ TEST_F(EngineTest, AStepThatFailsMidWayIsAnErrorNotTheEnd)
     }
 }
 
-TEST_F(EngineTest, ReadScopeSharesOneReadAndLetsAPostCommitAtOnce)
+TEST_P(EngineTest, ReadScopeSharesOneReadAndLetsAPostCommitAtOnce)
 {
     const auto otherWrites = [&] {
         try {
-            test::execOnStore(dir, {"update RepCat set RepCatName=RepCatName where RepCatName='Empty'"});
+            store->exec({"update RepCat set RepCatName=RepCatName where RepCatName='Empty'"});
             return true;
         } catch (const std::runtime_error &) {
             return false; // the store is locked by a read of ours
         }
     };
+    // On a server reads lock nothing: others write at every point.
+    const bool sharedReadLets = onServer();
     openAll();
     locateCategory("Quotes");
     {
@@ -416,9 +436,9 @@ TEST_F(EngineTest, ReadScopeSharesOneReadAndLetsAPostCommitAtOnce)
         {
             ReadScope inner(&conn->database);
             reports->refresh();
-            EXPECT_FALSE(otherWrites());
+            EXPECT_EQ(otherWrites(), sharedReadLets) << "a read of ours let another editor write";
         }
-        EXPECT_FALSE(otherWrites()) << "the inner scope ended the outer read";
+        EXPECT_EQ(otherWrites(), sharedReadLets) << "the inner scope ended the outer read";
         reports->edit();
         reports->fieldByName("RepTitle")->setAsString("Posted inside");
         reports->post();
@@ -439,10 +459,10 @@ TEST_F(EngineTest, ReadScopeSharesOneReadAndLetsAPostCommitAtOnce)
     ReadScope later(&conn->database);
     cat->refresh();
     early.reset();
-    EXPECT_FALSE(otherWrites());
+    EXPECT_EQ(otherWrites(), sharedReadLets);
 }
 
-TEST_F(EngineTest, ExecuteReportsTheSqlEnginesMessage)
+TEST_P(EngineTest, ExecuteReportsTheSqlEnginesMessage)
 {
     Query q(nullptr, "QryGeneric");
     q.setDatabaseName("MyDatabase");
@@ -460,14 +480,14 @@ TEST_F(EngineTest, ExecuteReportsTheSqlEnginesMessage)
     EXPECT_THROW(q.execSql(), EngineError);
 }
 
-TEST_F(EngineTest, ConflictingPostFailsAndKeepsTheEdit)
+TEST_P(EngineTest, ConflictingPostFailsAndKeepsTheEdit)
 {
     openAll();
     locateCategory("Quotes");
     reports->first(); // Q1
     reports->edit();
     reports->fieldByName("RepTitle")->setAsString("Mine");
-    test::execOnStore(dir, {"update Reports set RepTitle='Theirs' where RepName='Q1'"});
+    store->exec({"update Reports set RepTitle='Theirs' where RepName='Q1'"});
     try {
         reports->post();
         FAIL() << "post overwrote another editor's change";
@@ -482,22 +502,42 @@ TEST_F(EngineTest, ConflictingPostFailsAndKeepsTheEdit)
     // Also a settle by a move keeps the edit when the post fails.
     reports->edit();
     reports->fieldByName("RepTitle")->setAsString("Mine again");
-    test::execOnStore(dir, {"update Reports set RepTitle='Theirs again' where RepName='Q1'"});
+    store->exec({"update Reports set RepTitle='Theirs again' where RepName='Q1'"});
     EXPECT_THROW(reports->next(), EngineError);
     EXPECT_EQ(reports->state(), DataSetState::Edit);
     EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Mine again");
 }
 
-TEST_F(EngineTest, PasswordEventRetriesAndGivesUp)
+TEST_P(EngineTest, APostWaitsForAnotherEditorsLockThenFailsAndKeepsTheEdit)
 {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "protect");
-        db.setDatabaseName(dir + "/KVT3.sqlite");
-        db.open();
-        protection::protectTable(db, "RepCat", "s3cret");
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("protect");
+    conn->database.setBusyTimeout(300);
+    openAll();
+    locateCategory("Quotes");
+    reports->first(); // Q1
+    reports->edit();
+    reports->fieldByName("RepTitle")->setAsString("Mine");
+    store->withConnection([&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec("begin"));
+        ASSERT_TRUE(q.exec("update Reports set RepTitle='Held' where RepName='Q1'")) << qPrintable(q.lastError().text());
+        try {
+            reports->post();
+            ADD_FAILURE() << "posted through another editor's lock";
+        } catch (const EngineError &e) {
+            EXPECT_TRUE(e.message().contains("another user is writing")) << qPrintable(e.message());
+        }
+        EXPECT_EQ(reports->state(), DataSetState::Edit);
+        EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Mine");
+        q.exec("rollback");
+    });
+    EXPECT_NO_THROW(reports->post()) << "the lock is gone";
+    reports->refresh();
+    EXPECT_EQ(reports->fieldByName("RepTitle")->asString(), "Mine");
+}
+
+TEST_P(EngineTest, PasswordEventRetriesAndGivesUp)
+{
+    store->withConnection([](QSqlDatabase &db) { protection::protectTable(db, "RepCat", "s3cret"); });
 
     int events = 0;
     conn->session.onPassword = [&](Session &s, bool &retry) {
@@ -524,6 +564,9 @@ TEST_F(EngineTest, PasswordEventRetriesAndGivesUp)
     EXPECT_FALSE(cat->isOpen());
     EXPECT_NO_THROW(reports->open()) << "unprotected tables need no password";
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, EngineTest, ::testing::Values(test::StoreKind::Sqlite, test::StoreKind::Server),
+                         test::storeKindName);
 
 TEST(EngineStore, MissingDirectoryOrStoreIsAnErrorThatNamesIt)
 {
