@@ -425,9 +425,12 @@ void TRepMainForm::cmbRepCatClick()
                 }
             }
         } relink{TblRepCtrl, DsRepBand};
-        // Reports now; a report's bands and a band's controls when they are first needed (the
-        // first report's bands below, as it is selected).
+        // Reports now, and the bands of the first report, which is selected below; the other
+        // reports' bands and every band's controls when they are first needed. A failed read of
+        // those bands fails the build; the report stays unread and is read when needed again.
         TreeModel->load(*TblReports);
+        if (TreeModel->rowCount() > 0)
+            TreeModel->readBands(TreeModel->index(0, 0));
     } catch (...) {
         finish(); // an error in the middle still gives the cursor back and allows the next build
         throw;
