@@ -254,6 +254,12 @@ void TRepMainForm::createData()
     QryRepCtrl->setSql({reportdef::controlQuerySql()});
     QryRepCtrl->setUniDirectional(true); // the tree reads each band's controls once, forward
     TreeModel->setControlQuery(QryRepCtrl);
+    QryRepBand = new Query(this, QStringLiteral("QryRepBand"));
+    QryRepBand->setDatabaseName(QStringLiteral("MyDatabase"));
+    QryRepBand->setSessionName(QStringLiteral("MySession"));
+    QryRepBand->setSql({reportdef::bandQuerySql()});
+    QryRepBand->setUniDirectional(true); // the tree reads each report's bands once, forward
+    TreeModel->setBandQuery(QryRepBand);
     DsRepCat = newSource(this, "DsRepCat", TblRepCat);
     DsReports = newSource(this, "DsReports", TblReports);
     DsRepBand = newSource(this, "DsRepBand", TblRepBand);
@@ -419,8 +425,12 @@ void TRepMainForm::cmbRepCatClick()
                 }
             }
         } relink{TblRepCtrl, DsRepBand};
-        // Reports and bands now; a band's controls when they are first needed.
-        TreeModel->load(*TblReports, *TblRepBand);
+        // Reports now, and the bands of the first report, which is selected below; the other
+        // reports' bands and every band's controls when they are first needed. A failed read of
+        // those bands fails the build; the report stays unread and is read when needed again.
+        TreeModel->load(*TblReports);
+        if (TreeModel->rowCount() > 0)
+            TreeModel->readBands(TreeModel->index(0, 0));
     } catch (...) {
         finish(); // an error in the middle still gives the cursor back and allows the next build
         throw;
@@ -477,6 +487,7 @@ bool TRepMainForm::selectNodeByName(const QString &repName, const QString &rbdNa
     if (!node.isValid())
         return false;
     if (!rbdName.isEmpty()) {
+        model->readBands(node);
         node = findChild(node, [&](const TvDataType &t) { return t.RbdName == rbdName; });
         if (!node.isValid())
             return false;
@@ -658,8 +669,9 @@ void TRepMainForm::TreeView1Changing(const QModelIndex &node, const QModelIndex 
         Preview->preview()->showSelection(rec->RepName, rec->Level >= 2 ? rec->RbdName : QString(),
                                           rec->Level >= 3 ? rec->RctName : QString());
     }
-    // Whether a band has children is known once its controls are read; an error in the read
-    // leaves the band unread, to be read when it is needed again.
+    // Whether a report or band has children is known once it is read; an error in the read leaves
+    // it unread, to be read when it is needed again.
+    model->readBands(node);
     model->readControls(node);
     if (model->rowCount(node) > 0)
         TreeView1->expand(node);

@@ -66,6 +66,7 @@ public:
     Table *TblRepBand;
     Table *TblRepCtrl;
     Query *QryRepCtrl;
+    Query *QryRepBand;
     DataSource *DsRepCat;
     DataSource *DsReports;
     DataSource *DsRepBand;

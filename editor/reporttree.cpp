@@ -118,25 +118,15 @@ void ReportTreeModel::clear()
     endResetModel();
 }
 
-void ReportTreeModel::load(Table &reports, Table &bands)
+void ReportTreeModel::load(Table &reports)
 {
     beginResetModel();
     release();
     try {
+        Field *name = reports.fields(0);
         for (reports.first(); !reports.eof(); reports.next()) {
             Report r;
-            r.name = reports.fields(0)->asString();
-            r.firstBand = int(m_bands.size());
-            Field *bandName = bands.fields(1);
-            Field *group = bands.fieldByName(QStringLiteral("RctGroup"));
-            for (bands.first(); !bands.eof(); bands.next()) {
-                Band b;
-                b.name = bandName->asString();
-                b.group = group->value();
-                b.report = int(m_reports.size());
-                m_bands.push_back(std::move(b));
-            }
-            r.bandCount = int(m_bands.size()) - r.firstBand;
+            r.name = name->asString();
             m_reports.push_back(std::move(r));
         }
     } catch (...) {
@@ -144,7 +134,6 @@ void ReportTreeModel::load(Table &reports, Table &bands)
         endResetModel();
         throw;
     }
-    m_bands.shrink_to_fit();
     m_reports.shrink_to_fit();
     endResetModel();
 }
@@ -244,7 +233,9 @@ int ReportTreeModel::columnCount(const QModelIndex &) const
 bool ReportTreeModel::hasChildren(const QModelIndex &parent) const
 {
     const Node p = node(parent);
-    // An unread band shows its expander until a read finds it empty.
+    // An unread report or band shows its expander until a read finds it empty.
+    if (p.kind == ReportNode && !m_reports[size_t(p.report)].read)
+        return true;
     if (p.kind == BandNode && !m_bands[size_t(p.band)].controls)
         return true;
     return rowCount(parent) > 0;
@@ -253,6 +244,8 @@ bool ReportTreeModel::hasChildren(const QModelIndex &parent) const
 bool ReportTreeModel::canFetchMore(const QModelIndex &parent) const
 {
     const Node p = node(parent);
+    if (p.kind == ReportNode)
+        return !m_reports[size_t(p.report)].read && !m_reports[size_t(p.report)].failed;
     return p.kind == BandNode && !m_bands[size_t(p.band)].controls && !m_bands[size_t(p.band)].failed;
 }
 
@@ -260,13 +253,72 @@ void ReportTreeModel::fetchMore(const QModelIndex &parent)
 {
     if (!canFetchMore(parent))
         return;
-    guarded([&] { readControls(parent); });
+    guarded([&] {
+        readBands(parent);
+        readControls(parent);
+    });
 }
 
 bool ReportTreeModel::isRead(const QModelIndex &index) const
 {
     const Node n = node(index);
+    if (n.kind == ReportNode)
+        return m_reports[size_t(n.report)].read;
     return n.kind != BandNode || m_bands[size_t(n.band)].controls;
+}
+
+void ReportTreeModel::readBands(const QModelIndex &report)
+{
+    const Node n = node(report);
+    if (n.kind == ReportNode && !m_reports[size_t(n.report)].read)
+        readReport(n.report);
+}
+
+void ReportTreeModel::readReport(int report)
+{
+    if (!m_bandQuery)
+        return;
+    std::vector<Band> bands;
+    try {
+        // One walk of the report's bands, as a band's controls are read: one query per report.
+        m_bandQuery->close();
+        m_bandQuery->setParam(QStringLiteral("RepName"), m_reports[size_t(report)].name);
+        m_bandQuery->open();
+        Field *name = m_bandQuery->fields(0);
+        Field *group = m_bandQuery->fields(1);
+        for (; !m_bandQuery->eof(); m_bandQuery->next()) {
+            Band b;
+            b.name = name->asString();
+            b.group = group->value();
+            b.report = report;
+            bands.push_back(std::move(b));
+        }
+        m_bandQuery->close();
+    } catch (...) {
+        try {
+            m_bandQuery->close();
+        } catch (...) {
+        }
+        m_reports[size_t(report)].failed = true;
+        emit bandReadFailed(reportIndex(report));
+        throw;
+    }
+    Report &r = m_reports[size_t(report)];
+    r.failed = false;
+    const int count = int(bands.size());
+    const QModelIndex parent = reportIndex(report);
+    if (count == 0) {
+        r.read = true;
+        r.firstBand = int(m_bands.size());
+        emit bandFoundEmpty(parent);
+        return;
+    }
+    beginInsertRows(parent, 0, count - 1);
+    r.firstBand = int(m_bands.size());
+    r.bandCount = count;
+    r.read = true;
+    m_bands.insert(m_bands.end(), std::make_move_iterator(bands.begin()), std::make_move_iterator(bands.end()));
+    endInsertRows();
 }
 
 void ReportTreeModel::readControls(const QModelIndex &band)
@@ -280,7 +332,10 @@ void ReportTreeModel::readAllControls()
 {
     if (!m_query)
         return;
-    ReadScope read(m_query->database()); // one read of the store for all the bands
+    ReadScope read(m_query->database()); // one read of the store for all the reports and bands
+    for (size_t r = 0; r < m_reports.size(); ++r)
+        if (!m_reports[r].read)
+            readReport(int(r));
     for (size_t b = 0; b < m_bands.size(); ++b)
         if (!m_bands[b].controls)
             readBand(int(b));
@@ -438,11 +493,14 @@ Qt::ItemFlags ReportTreeModel::flags(const QModelIndex &index) const
 
 RepTreeView::RepTreeView(QWidget *parent) : QTreeView(parent)
 {
-    // A band whose last read failed is read again when it is expanded again.
-    // (Not the band whose read has just failed inside this very expand.)
+    // A report or band whose last read failed is read again when it is expanded again.
+    // (Not the node whose read has just failed inside this very expand.)
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex &index) {
         if (m_model && !m_model->isRead(index) && !m_model->canFetchMore(index) && m_justFailed != index)
-            guarded([&] { m_model->readControls(index); });
+            guarded([&] {
+                m_model->readBands(index);
+                m_model->readControls(index);
+            });
     });
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The report tree: node records, the model of reports, bands and controls, and its view.
-// Reports and bands are read when a category is chosen; a band's controls are read the first time
-// they are needed, so choosing a category costs the same whatever the number of controls.
+// The reports are read when a category is chosen; a report's bands and a band's controls are read
+// the first time they are needed, so choosing a category costs little whatever its size.
 #include <QAbstractItemModel>
 #include <QByteArray>
 #include <QPersistentModelIndex>
@@ -25,7 +25,7 @@ struct TvDataType {
     QString RctName;
 };
 
-/// Reports of a category, their bands and, once read, each band's controls. Nodes are no objects:
+/// Reports of a category and, once read, their bands and each band's controls. Nodes are no objects:
 /// a band keeps its controls in a few arrays, and a node's record and text are made when asked for.
 class ReportTreeModel : public QAbstractItemModel {
     Q_OBJECT
@@ -39,11 +39,13 @@ public:
     /// The query that reads one band's controls (its parameters RepName and RctGroup are set from
     /// the band) and the field labels of the node texts.
     void setControlQuery(Query *controls) { m_query = controls; }
+    /// The query that reads one report's bands (its parameter RepName is set from the report).
+    void setBandQuery(Query *bands) { m_bandQuery = bands; }
     void setLabels(const TxtFldLstClass *labels) { m_labels = labels; }
 
-    /// Replaces the tree by the reports of the current category and their bands, walking both
-    /// tables from their first row; no control is read. On an error the tree is left empty.
-    void load(Table &reports, Table &bands);
+    /// Replaces the tree by the reports of the current category, walking the table from its first
+    /// row; no band or control is read. On an error the tree is left empty.
+    void load(Table &reports);
     /// Empties the tree; the time does not depend on the number of controls read.
     void clear();
 
@@ -55,12 +57,15 @@ public:
     /// Sets the state image; without a repaint when the caller knows the row repaints anyway.
     void setStateIndex(const QModelIndex &index, int state, bool repaint = true);
 
-    /// True once a band's controls are read (reports and controls: always).
+    /// True once a report's bands or a band's controls are read (controls: always).
     bool isRead(const QModelIndex &index) const;
+    /// Reads a report's bands if they are not read yet; as readControls for a band.
+    void readBands(const QModelIndex &report);
     /// Reads a band's controls if they are not read yet. An error is raised to the caller; the band
     /// then stays unread and is read again the next time it is needed.
     void readControls(const QModelIndex &band);
-    /// Reads the controls of every band not read yet, first error raised.
+    /// Reads the bands of every report and the controls of every band not read yet, first error
+    /// raised.
     void readAllControls();
     /// Control rows read so far.
     qint64 controlsRead() const { return m_controlsRead; }
@@ -71,14 +76,15 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
     bool canFetchMore(const QModelIndex &parent) const override;
-    /// The view asks for a band's controls (it was expanded): read them, and on an error say so as
-    /// the window says it and keep the band unread.
+    /// The view asks for a report's bands or a band's controls (it was expanded): read them, and on
+    /// an error say so as the window says it and keep the node unread.
     void fetchMore(const QModelIndex &parent) override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 signals:
-    /// A band's read failed (the band stays unread) or found no controls (it has no children).
+    /// A read of a report's bands or a band's controls failed (the node stays unread) or found
+    /// nothing (the node has no children).
     void bandReadFailed(const QModelIndex &band);
     void bandFoundEmpty(const QModelIndex &band);
 
@@ -86,9 +92,11 @@ private:
     struct Controls;
     struct Report {
         QString name;
-        int firstBand = 0;
+        int firstBand = 0; // in m_bands, once read: a report's bands are read together
         int bandCount = 0;
         quint8 state = 2;
+        bool read = false;
+        bool failed = false; // as Band::failed
     };
     struct Band {
         QString name;
@@ -107,6 +115,7 @@ private:
     QModelIndex reportIndex(int report) const;
     QModelIndex bandIndex(int band) const;
     void readBand(int band);
+    void readReport(int report);
     char *allocate(size_t bytes);
     void release();
 
@@ -123,6 +132,7 @@ private:
     std::vector<qint32> m_sortIdx;
     std::vector<quint8> m_states;
     Query *m_query = nullptr;
+    Query *m_bandQuery = nullptr;
     const TxtFldLstClass *m_labels = nullptr;
     qint64 m_controlsRead = 0;
 };

@@ -334,8 +334,9 @@ public:
         }
         QSqlQuery check(db);
         // A large category's tree and the selections in it revisit the control table's pages;
-        // 16 MiB of page cache keeps them in memory instead of SQLite's default 2 MiB.
-        check.exec(QStringLiteral("pragma cache_size = -16384"));
+        // 4 MiB of page cache, twice SQLite's default, keeps a selection's pages at hand without
+        // letting an Expand All fill much more (the system's file cache holds the rest).
+        check.exec(QStringLiteral("pragma cache_size = -4096"));
         if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
             const QSqlError error = check.lastError();
             check = QSqlQuery();

@@ -17,6 +17,13 @@ struct TableDef {
 const std::vector<TableDef> &allTables();
 const TableDef *tableDef(const QString &fileName);
 
+/// The query that lists the bands of a report, in the band table's order (its key), with what the
+/// report tree needs of them.
+inline QString bandQuerySql()
+{
+    return QStringLiteral("select RbdName, RctGroup from RepBand where RepName=:RepName Order by RbdName");
+}
+
 /// The query that lists the controls of a band in print order.
 inline QString controlQuerySql()
 {

@@ -1,4 +1,5 @@
-// The report tree reads a band's controls when they are first needed, and not before.
+// The report tree reads a report's bands and a band's controls when they are first needed, and not
+// before.
 #include "common/stdexception.h"
 #include "support/demowindow.h"
 #include "support/teststore.h"
@@ -8,6 +9,7 @@
 #include <QApplication>
 #include <QSet>
 #include <QTabWidget>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace kvt;
@@ -18,13 +20,21 @@ namespace {
 class ReportTreeTest : public test::DemoWindowTest {
 protected:
     ReportTreeModel *model() const { return w->TreeModel; }
-    /// The band's node, found without reading any band's controls.
+    QModelIndex report(const QString &name) const
+    {
+        for (int r = 0; r < model()->rowCount(); ++r)
+            if (model()->text(model()->index(r, 0)) == name)
+                return model()->index(r, 0);
+        return QModelIndex();
+    }
+    /// The band's node, found without reading any band's controls (its report's bands are read).
     QModelIndex band(const QString &report, const QString &name) const
     {
         for (int r = 0; r < model()->rowCount(); ++r) {
             const QModelIndex rep = model()->index(r, 0);
             if (model()->text(rep) != report)
                 continue;
+            model()->readBands(rep);
             for (int b = 0; b < model()->rowCount(rep); ++b)
                 if (model()->text(model()->index(b, 0, rep)) == name)
                     return model()->index(b, 0, rep);
@@ -39,10 +49,23 @@ protected:
                 t << w->PageControl1->widget(i)->objectName();
         return t;
     }
-    void renameControls(bool away)
+    void renameControls(bool away) { renameTable("RepCtrl", away); }
+    void renameTable(const QString &table, bool away)
     {
-        test::execOnStore(programDir + "DATA", {away ? "alter table RepCtrl rename to RepCtrlGone"
-                                                     : "alter table RepCtrlGone rename to RepCtrl"});
+        test::execOnStore(programDir + "DATA", {away ? "alter table " + table + " rename to " + table + "Gone"
+                                                     : "alter table " + table + "Gone rename to " + table});
+    }
+    bool allRead() const
+    {
+        for (int r = 0; r < model()->rowCount(); ++r) {
+            const QModelIndex rep = model()->index(r, 0);
+            if (!model()->isRead(rep))
+                return false;
+            for (int b = 0; b < model()->rowCount(rep); ++b)
+                if (!model()->isRead(model()->index(b, 0, rep)))
+                    return false;
+        }
+        return true;
     }
 };
 
@@ -82,6 +105,102 @@ TEST_F(ReportTreeTest, ControlsAreReadWhenFirstNeededAndReleasedWithTheCategory)
     chooseCategory("Quotes");
     EXPECT_EQ(model()->controlsRead(), 0);
     EXPECT_FALSE(model()->isRead(band("QuoteStd", "Detail")));
+}
+
+TEST_F(ReportTreeTest, BandsAreReadWhenTheirReportIsFirstNeeded)
+{
+    start();
+    chooseCategory("Quotes");
+    ASSERT_EQ(model()->rowCount(), 4);
+    const QModelIndex first = report("QuoteLabels"), second = report("QuoteStd");
+    EXPECT_EQ(w->TreeView1->currentIndex(), first);
+    EXPECT_TRUE(model()->isRead(first)) << "the report selected by the switch has its bands read";
+    EXPECT_GT(model()->rowCount(first), 0);
+    EXPECT_TRUE(w->TreeView1->isExpanded(first));
+    EXPECT_FALSE(model()->isRead(second)) << "the other reports wait until they are needed";
+    EXPECT_EQ(model()->rowCount(second), 0);
+    EXPECT_TRUE(model()->hasChildren(second)) << "an unread report shows its expander";
+    EXPECT_EQ(model()->controlsRead(), 0);
+
+    // Each way a report is first needed reads its bands, and only its bands.
+    const std::vector<std::pair<const char *, std::function<void(const QModelIndex &)>>> ways = {
+        {"expanded", [&](const QModelIndex &rep) { w->TreeView1->expand(rep); }},
+        {"selected", [&](const QModelIndex &rep) { w->TreeView1->setCurrentIndex(rep); }},
+        {"found by its names", [&](const QModelIndex &) { EXPECT_TRUE(w->selectNodeByName("QuoteStd", "Detail", "")); }},
+        {"Expand All", [&](const QModelIndex &) { w->PmRepEdtExpandClick(); }},
+    };
+    for (const auto &[way, need] : ways) {
+        SCOPED_TRACE(way);
+        chooseCategory("Quotes");
+        const QModelIndex rep = report("QuoteStd");
+        ASSERT_FALSE(model()->isRead(rep));
+        rec.clear();
+        need(rep);
+        QApplication::processEvents();
+        EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+        EXPECT_TRUE(model()->isRead(rep));
+        EXPECT_EQ(model()->rowCount(rep), 6);
+        EXPECT_TRUE(w->TreeView1->isExpanded(rep));
+        EXPECT_EQ(model()->text(model()->index(0, 0, rep)), "Company") << "in the band table's order";
+    }
+    EXPECT_TRUE(allRead()) << "Expand All reads every report and band";
+}
+
+TEST_F(ReportTreeTest, AReportFoundWithoutBandsLosesItsExpander)
+{
+    test::execOnStore(programDir + "DATA", {"insert into Reports (RepName, RepCatName) values ('QuoteTiny', 'Quotes')"});
+    start();
+    chooseCategory("Quotes");
+    const QModelIndex empty = report("QuoteTiny");
+    ASSERT_TRUE(empty.isValid());
+    EXPECT_TRUE(model()->hasChildren(empty));
+    rec.clear();
+    w->TreeView1->expand(empty);
+    QApplication::processEvents();
+    EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+    EXPECT_TRUE(model()->isRead(empty));
+    EXPECT_FALSE(model()->hasChildren(empty));
+    EXPECT_FALSE(w->TreeView1->isExpanded(empty));
+    w->TreeView1->setCurrentIndex(empty);
+    QApplication::processEvents();
+    EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+    EXPECT_EQ(w->PageControl1->currentWidget(), w->tsh_Reports);
+    EXPECT_FALSE(w->TreeView1->isExpanded(empty)) << "a leaf changes no expansion";
+}
+
+TEST_F(ReportTreeTest, AFailedBandReadIsReportedAndTheReportIsReadWhenNeededAgain)
+{
+    start();
+    chooseCategory("Quotes");
+    const QModelIndex rep = report("QuoteStd");
+    ASSERT_FALSE(model()->isRead(rep));
+    renameTable("RepBand", true);
+    rec.clear();
+    w->TreeView1->expand(rep);
+    QApplication::processEvents();
+    ASSERT_EQ(rec.boxes.size(), 1) << qPrintable(rec.texts().join("\n"));
+    EXPECT_TRUE(rec.boxes[0].text.contains("RepBand")) << qPrintable(rec.boxes[0].text);
+    EXPECT_FALSE(model()->isRead(rep));
+    EXPECT_TRUE(model()->hasChildren(rep)) << "still unread, so still with its expander";
+    EXPECT_FALSE(w->TreeView1->isExpanded(rep));
+
+    // Expand All stops at the first report it cannot read, with one message.
+    rec.clear();
+    guarded([&] { w->PmRepEdtExpandClick(); });
+    QApplication::processEvents();
+    EXPECT_EQ(rec.boxes.size(), 1) << qPrintable(rec.texts().join("\n"));
+    EXPECT_FALSE(model()->isRead(rep));
+
+    // Once the table is back, the next expand reads the report.
+    renameTable("RepBand", false);
+    rec.clear();
+    w->TreeView1->collapse(rep);
+    w->TreeView1->expand(rep);
+    QApplication::processEvents();
+    EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+    EXPECT_TRUE(model()->isRead(rep));
+    EXPECT_EQ(model()->rowCount(rep), 6);
+    EXPECT_TRUE(w->TreeView1->isExpanded(rep));
 }
 
 TEST_F(ReportTreeTest, AFailedControlReadIsReportedAndTheBandIsReadWhenNeededAgain)

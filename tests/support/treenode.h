@@ -38,6 +38,7 @@ public:
     {
         if (!model())
             return 0;
+        model()->readBands(m_index);
         model()->readControls(m_index);
         return model()->rowCount(m_index);
     }
@@ -45,6 +46,7 @@ public:
     {
         if (!model())
             return TreeNode();
+        model()->readBands(m_index);
         model()->readControls(m_index);
         return TreeNode(m_view, model()->index(row, 0, m_index));
     }
