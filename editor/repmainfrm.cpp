@@ -165,6 +165,7 @@ void TRepMainForm::createLayout()
     left->addWidget(TreeView1);
     Filter = new TreeFilter(this, Panel1);
     left->insertWidget(1, Filter->box());
+    setTabOrder(Filter->box(), TreeView1); // the box before the tree, and Tab from the tree goes on as before
     auto *findKey = new QShortcut(QKeySequence::Find, this);
     connect(findKey, &QShortcut::activated, this, [this] {
         Filter->box()->setFocus(Qt::ShortcutFocusReason);
