@@ -17,7 +17,7 @@ void runParadoxCases(const Config &cfg);
 /// Redraw of the page preview on a keystroke in a control's width, against a plain widget (7).
 void runPreviewCases(const Config &cfg);
 
-/// The tree filter, keystroke by keystroke, against a plain Qt filter proxy (10).
+/// The tree filter, keystroke by keystroke, against the bare search of the same texts (10).
 void runFilterCases(const Config &cfg);
 
 /// The bare Qt program of case 3: shows one empty window and quits. Returns the exit code.
