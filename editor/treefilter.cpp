@@ -341,6 +341,8 @@ void TreeFilter::restore()
         full->setStateIndex(target, full->stateIndex(target) - 1);
     for (QModelIndex p = target.parent(); p.isValid(); p = p.parent())
         view->expand(p);
+    // Expanded as selecting it expands it, its controls read for that.
+    guarded([&] { full->readControls(target); });
     if (full->rowCount(target) > 0)
         view->expand(target);
     view->restoreCurrent(target);

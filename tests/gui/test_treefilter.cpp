@@ -215,6 +215,7 @@ TEST_F(TreeFilterTest, ClearingKeepsTheNodeSelectedBeforeWhenNoneWasChosen)
     EXPECT_FALSE(tree()->currentIndex().isValid()) << "not among the matches";
     box()->clear();
     expectOneSelected(test::findNode(tree(), "OrderInvoice", "PageFooter"));
+    EXPECT_TRUE(tree()->isExpanded(current().index()));
     EXPECT_EQ(w->TblRepBand->fieldByName("RbdName")->asString(), "PageFooter");
     EXPECT_EQ(w->TblRepBand->fieldByName("RepName")->asString(), "OrderInvoice");
 }
@@ -263,6 +264,13 @@ TEST_F(TreeFilterTest, EditingOnTheFilteredTreeSavesAndARefusedRowKeepsItsNode)
     EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
     expectOneSelected(byText("OrderConf", "PageFooter"));
     EXPECT_EQ(w->PageControl1->currentWidget(), static_cast<QWidget *>(w->tsh_RepBand));
+    // Back in the full tree, the band is selected and expanded as a click on it leaves it,
+    // though the full tree had not read its controls.
+    const QModelIndex footer = w->TreeModel->findNode("OrderConf", "PageFooter", QString(), false);
+    ASSERT_FALSE(w->TreeModel->isRead(footer));
+    box()->clear();
+    expectOneSelected(test::findNode(tree(), "OrderConf", "PageFooter"));
+    EXPECT_TRUE(tree()->isExpanded(current().index()));
 }
 
 TEST_F(TreeFilterTest, InclusionChangedOnTheFilteredTreeShowsInTheFullTree)
