@@ -17,6 +17,9 @@ void runParadoxCases(const Config &cfg);
 /// Redraw of the page preview on a keystroke in a control's width, against a plain widget (7).
 void runPreviewCases(const Config &cfg);
 
+/// The tree filter, keystroke by keystroke, against the bare search of the same texts (10).
+void runFilterCases(const Config &cfg);
+
 /// The editor on a server store against the same rows in an SQLite store (11).
 void runServerCases(const Config &cfg);
 

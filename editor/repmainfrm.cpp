@@ -13,6 +13,7 @@
 #include "editor/pagepreview.h"
 #include "editor/reporttree.h"
 #include "editor/stateimages.h"
+#include "editor/treefilter.h"
 #include "engine/dataset.h"
 #include "engine/session.h"
 #include "labels/gui/formsetup.h"
@@ -162,6 +163,14 @@ void TRepMainForm::createLayout()
     TreeView1->setUniformRowHeights(true);
     TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
     left->addWidget(TreeView1);
+    Filter = new TreeFilter(this, Panel1);
+    left->insertWidget(1, Filter->box());
+    setTabOrder(Filter->box(), TreeView1); // the box before the tree, and Tab from the tree goes on as before
+    auto *findKey = new QShortcut(QKeySequence::Find, this);
+    connect(findKey, &QShortcut::activated, this, [this] {
+        Filter->box()->setFocus(Qt::ShortcutFocusReason);
+        Filter->box()->selectAll();
+    });
 
     Panel2 = newPanel(this, "Panel2", false);
     auto *right = new QVBoxLayout(Panel2);
@@ -278,7 +287,10 @@ void TRepMainForm::createData()
     // shown: bands are read when they are first needed, long after the walk of the bands.
 
     TblRepCtrl->beforePost = [this](DataSet &) { TblRepCtrlBeforePost(); };
-    TblRepCtrl->afterPost = [this](DataSet &) { TblRepCtrlAfterPost(); };
+    TblRepCtrl->afterPost = [this](DataSet &) {
+        Filter->invalidate(); // the filter reads the inclusion anew
+        TblRepCtrlAfterPost();
+    };
     TblRepCtrl->setFieldChangeHandler(QStringLiteral("RctInclude"),
                                       [this](Field &f) { TblRepCtrlRctIncludeChange(f.asBoolean()); });
 
@@ -403,6 +415,7 @@ void TRepMainForm::cmbRepCatClick()
         QApplication::restoreOverrideCursor();
     };
     try {
+        Filter->reset();
         TreeModel->clear();
         TblReports->setFiltered(false);
         TblRepBand->setFiltered(false);
@@ -473,8 +486,11 @@ void TRepMainForm::setPreviewShown(bool shown)
 bool TRepMainForm::selectNodeByName(const QString &repName, const QString &rbdName, const QString &rctName)
 {
     // The one place that finds a node by its names; the preview selects through it. A band's
-    // controls are read here when they are not read yet.
-    ReportTreeModel *model = TreeModel;
+    // controls are read here when they are not read yet. A node the filtered tree does not show
+    // is looked for in the full tree, which the filter gives back first.
+    if (Filter->isActive() && !TreeView1->reportModel()->findNode(repName, rbdName, rctName, false).isValid())
+        Filter->box()->clear();
+    ReportTreeModel *model = TreeView1->reportModel();
     const auto findChild = [model](const QModelIndex &parent, auto matches) -> QModelIndex {
         for (int r = 0; r < model->rowCount(parent); ++r) {
             const QModelIndex child = model->index(r, 0, parent);
@@ -527,7 +543,7 @@ void TRepMainForm::PmRepEdtExpandClick()
     if (TreeView1->topLevelCount() == 0)
         return;
     // Every band read first, so the view lays the whole tree out once.
-    TreeModel->readAllControls();
+    TreeView1->reportModel()->readAllControls();
     TreeView1->expandAll();
     TreeView1->setCurrentIndex(TreeView1->topLevelIndex(0));
 }
@@ -573,7 +589,7 @@ void TRepMainForm::TreeView1Changing(const QModelIndex &node, const QModelIndex 
 {
     if (TreeBuilding)
         return;
-    ReportTreeModel *model = TreeModel;
+    ReportTreeModel *model = TreeView1->reportModel(); // the full tree or the filtered one
     Table *tables[] = {TblReports, TblRepBand, TblRepCtrl};
     if (model->level(node) > 0) {
         // Pending edits are saved first, while the rows on the pages are still those of the node
@@ -739,7 +755,8 @@ void TRepMainForm::TblRepCtrlRctIncludeChange(bool included)
     // While a selection saves the row being left, the view already points at the node entered:
     // the image belongs to the node of the row.
     const QModelIndex node = SettlingNode.isValid() ? QModelIndex(SettlingNode) : TreeView1->currentIndex();
-    TreeModel->setStateIndex(node, included ? 7 : 5);
+    TreeView1->reportModel()->setStateIndex(node, included ? 7 : 5);
+    Filter->copyState(node);
 }
 
 // ------------------------------------------------------------------ closing

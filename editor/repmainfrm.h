@@ -29,6 +29,7 @@ class ReportTreeModel;
 class RepTreeView;
 class Table;
 class TabSheet;
+class TreeFilter;
 
 class TRepMainForm : public QWidget {
     Q_OBJECT
@@ -42,7 +43,8 @@ public:
     DbLookupComboBox *cmbRepCat;
     QToolButton *btnRepEdtMenu;
     RepTreeView *TreeView1;
-    ReportTreeModel *TreeModel; // the nodes of TreeView1
+    ReportTreeModel *TreeModel; // the nodes of TreeView1 (the full tree)
+    TreeFilter *Filter;         // the search box above the tree; TreeView1 shows its tree while it holds text
     QSplitter *RxSplitter1;
     QFrame *Panel2;
     QFrame *Panel4;

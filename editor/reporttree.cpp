@@ -138,6 +138,89 @@ void ReportTreeModel::load(Table &reports)
     endResetModel();
 }
 
+void ReportTreeModel::loadRows(const ReportTreeRows &rows)
+{
+    beginResetModel();
+    release();
+    m_reports.reserve(rows.reports.size());
+    for (const ReportTreeRows::Report &r : rows.reports) {
+        Report rep;
+        rep.name = r.name;
+        rep.firstBand = int(m_bands.size());
+        rep.read = true; // the given rows hold all of the report's bands that are shown
+        m_reports.push_back(std::move(rep));
+    }
+    m_bands.reserve(rows.bands.size());
+    for (const ReportTreeRows::Band &b : rows.bands) {
+        Band band;
+        band.name = b.name;
+        band.group = b.group;
+        band.report = b.report;
+        if (m_reports[size_t(b.report)].bandCount == 0)
+            m_reports[size_t(b.report)].firstBand = int(m_bands.size());
+        ++m_reports[size_t(b.report)].bandCount;
+        m_bands.push_back(std::move(band));
+    }
+    // Each band's controls in one piece, as a read of the band leaves them.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    size_t next = 0;
+    for (size_t b = 0; b < m_bands.size(); ++b) {
+        m_names.clear();
+        m_ends.clear();
+        m_sortIdx.clear();
+        m_states.clear();
+        for (; next < rows.controls.size() && rows.controls[next].band == int(b); ++next) {
+            const ReportTreeRows::Control &c = rows.controls[next];
+            const qsizetype at = m_names.size();
+            m_names.resize(at + utf8.requiredSpace(c.name.size()));
+            char *end = utf8.appendToBuffer(m_names.data() + at, c.name);
+            m_names.resize(end - m_names.constData());
+            m_ends.push_back(quint32(m_names.size()));
+            m_sortIdx.push_back(c.sortIdx);
+            m_states.push_back(c.included ? 8 : 6);
+        }
+        const int count = int(m_ends.size());
+        auto *c = new (allocate(Controls::bytes(count, m_names.size()))) Controls;
+        c->n = count;
+        std::copy(m_ends.begin(), m_ends.end(), const_cast<quint32 *>(c->ends()));
+        std::copy(m_sortIdx.begin(), m_sortIdx.end(), const_cast<qint32 *>(c->sortIdx()));
+        std::copy(m_states.begin(), m_states.end(), c->states());
+        std::copy(m_names.cbegin(), m_names.cend(), const_cast<char *>(c->names()));
+        m_bands[b].controls = c;
+        m_controlsRead += count;
+    }
+    endResetModel();
+}
+
+QModelIndex ReportTreeModel::findNode(const QString &repName, const QString &rbdName, const QString &rctName,
+                                      bool read)
+{
+    for (size_t r = 0; r < m_reports.size(); ++r) {
+        if (m_reports[r].name != repName)
+            continue;
+        if (rbdName.isEmpty())
+            return reportIndex(int(r));
+        if (read && !m_reports[r].read)
+            readReport(int(r));
+        const Report &rep = m_reports[r];
+        for (int b = rep.firstBand; b < rep.firstBand + rep.bandCount; ++b) {
+            if (m_bands[size_t(b)].name != rbdName)
+                continue;
+            if (rctName.isEmpty())
+                return bandIndex(b);
+            if (read && !m_bands[size_t(b)].controls)
+                readBand(b);
+            const Controls *c = m_bands[size_t(b)].controls;
+            for (int i = 0; c && i < c->count(); ++i)
+                if (c->name(i) == rctName)
+                    return index(i, 0, bandIndex(b));
+            return QModelIndex();
+        }
+        return QModelIndex();
+    }
+    return QModelIndex();
+}
+
 ReportTreeModel::Node ReportTreeModel::node(const QModelIndex &index) const
 {
     Node n;

@@ -25,6 +25,28 @@ struct TvDataType {
     QString RctName;
 };
 
+/// A tree given row by row with everything read, as the tree filter builds it: bands follow their
+/// report, controls their band, each in tree order.
+struct ReportTreeRows {
+    struct Report {
+        QString name;
+    };
+    struct Band {
+        QString name;
+        QVariant group; // RctGroup
+        int report = 0; // index into reports
+    };
+    struct Control {
+        int band = 0; // index into bands
+        QString name; // RctName
+        int sortIdx = 0;
+        bool included = false;
+    };
+    std::vector<Report> reports;
+    std::vector<Band> bands;
+    std::vector<Control> controls;
+};
+
 /// Reports of a category and, once read, their bands and each band's controls. Nodes are no objects:
 /// a band keeps its controls in a few arrays, and a node's record and text are made when asked for.
 class ReportTreeModel : public QAbstractItemModel {
@@ -46,6 +68,12 @@ public:
     /// Replaces the tree by the reports of the current category, walking the table from its first
     /// row; no band or control is read. On an error the tree is left empty.
     void load(Table &reports);
+    /// Replaces the tree by the given rows; every band counts as read (a band without controls
+    /// there has no children).
+    void loadRows(const ReportTreeRows &rows);
+    /// The node with these names (empty band: the report; empty control: the band), or none. With
+    /// read set, a band's controls are read when they are not read yet.
+    QModelIndex findNode(const QString &repName, const QString &rbdName, const QString &rctName, bool read);
     /// Empties the tree; the time does not depend on the number of controls read.
     void clear();
 

@@ -24,6 +24,19 @@ int textCompare(const QString &a, const QString &b)
     return collator.compare(a, b);
 }
 
+QString textFolded(const QString &text)
+{
+    static const QLocale locale;
+    // The locale's own lower case first (a Turkish dotted capital I), then the folding of what
+    // is left, letter for letter.
+    return locale.toLower(text).toCaseFolded();
+}
+
+bool textContains(const QString &text, const QString &part)
+{
+    return textFolded(text).contains(textFolded(part));
+}
+
 template <class Row>
 TextList<Row>::~TextList()
 {

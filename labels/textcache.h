@@ -13,6 +13,12 @@ inline QString labelsUnit() { return QStringLiteral("LabelsUnt"); }
 /// Sorting and searching both use it, so a sorted list can be searched with it.
 int textCompare(const QString &a, const QString &b);
 
+/// The text with case taken out by the same rule (user's default locale), letter for letter: two
+/// names that differ only in case fold to the same text, compared character for character.
+QString textFolded(const QString &text);
+/// Whether part occurs in text without regard to case, by the rule of textCompare.
+bool textContains(const QString &text, const QString &part);
+
 /// A row of TextField.DB.
 class TextFieldClass {
 public:
