@@ -187,6 +187,8 @@ RevertResult revert(Database &db, const Step &step, bool undo)
             Field *f = t.findField(c.column);
             if (v.isNull())
                 f->clear();
+            else if (v.typeId() == QMetaType::QString)
+                f->setAsString(v.toString()); // as the journal holds it
             else
                 f->setValue(v);
         }
