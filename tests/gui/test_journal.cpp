@@ -187,6 +187,34 @@ TEST_F(JournalGuiTest, CtrlZInTheTreeUndoesTheLastPostAndCtrlShiftZRedoesIt)
     EXPECT_EQ(w->ctrlPage->EdtRctWidth->text(), "33");
 }
 
+TEST_F(JournalGuiTest, UndoingAnInclusionGivesTheNodeItsImageBack)
+{
+    chooseCategory("Quotes");
+    TreeNode band = node("QuoteStd", "Company");
+    ASSERT_NE(band, nullptr);
+    TreeNode ctrl;
+    for (int i = 0; i < band->childCount() && !ctrl; ++i) // one whose inclusion is the user's to change
+        if (!reportdef::isAlwaysIncluded(band->child(i)->record()->RctName))
+            ctrl = band->child(i);
+    ASSERT_NE(ctrl, nullptr);
+    clickNode(ctrl);
+    Field *include = w->TblRepCtrl->fieldByName("RctInclude");
+    const bool was = include->asBoolean();
+    const int imageBefore = ctrl->stateIndex();
+    w->TblRepCtrl->edit();
+    include->setAsBoolean(!was);
+    w->TblRepCtrl->post();
+    ASSERT_NE(ctrl->stateIndex(), imageBefore);
+    tree()->setFocus();
+    QTest::keyClick(tree(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+    EXPECT_EQ(w->TblRepCtrl->fieldByName("RctInclude")->asBoolean(), was);
+    EXPECT_EQ(ctrl->stateIndex(), imageBefore);
+    QTest::keyClick(tree(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(w->TblRepCtrl->fieldByName("RctInclude")->asBoolean(), !was);
+    EXPECT_NE(ctrl->stateIndex(), imageBefore);
+}
+
 TEST_F(JournalGuiTest, AnEditsOwnTypingIsUndoneFirst)
 {
     postWidth("33");
