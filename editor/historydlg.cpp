@@ -7,6 +7,7 @@
 #include "editor/reporttree.h"
 #include "engine/dataset.h"
 #include "engine/session.h"
+#include "labels/textcache.h"
 #include "reportdef/codes.h"
 #include <QAction>
 #include <QApplication>
@@ -49,8 +50,11 @@ QString keyValue(const QStringList &columns, const QVariantList &values, const c
 QString rowText(const QString &tableName, const QStringList &keyColumns, const QVariantList &keyValues)
 {
     const QString t = Database::sqlTableName(tableName).toLower();
-    if (t == QLatin1String("repctrl"))
-        return reportdef::controlDisplayName(keyValue(keyColumns, keyValues, "RctName"));
+    if (t == QLatin1String("repctrl")) {
+        // As the node shows it (its label from the texts, else its name), without the "NN. " index.
+        const QString text = controlNodeText(0, keyValue(keyColumns, keyValues, "RctName"), txtFldLst);
+        return text.mid(text.indexOf(QLatin1String(". ")) + 2);
+    }
     if (t == QLatin1String("repband")) {
         const QString band = keyValue(keyColumns, keyValues, "RbdName");
         return band.isEmpty() ? keyValue(keyColumns, keyValues, "RbdGroup") : band;
