@@ -1,6 +1,7 @@
 #include "editor/repmainfrm.h"
 #include "app/config.h"
 #include "common/messageservice.h"
+#include "editor/historydlg.h"
 #include "common/stdexception.h"
 #include "dbwidgets/dbcheckbox.h"
 #include "dbwidgets/dbcontrol.h"
@@ -226,6 +227,7 @@ void TRepMainForm::createLayout()
     PmRepEdtCollapse->setObjectName(QStringLiteral("PmRepEdtCollapse"));
     PmRepEdt->addAction(PmRepEdtExpand);
     PmRepEdt->addAction(PmRepEdtCollapse);
+    Journal = new EditorJournal(this);
 
     auto *help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &TRepMainForm::showHelp);

@@ -22,6 +22,7 @@ class DataSource;
 class DbEdit;
 class DbLookupComboBox;
 class DbNavigator;
+class EditorJournal;
 class PreviewPanel;
 class Query;
 class ReportPage;
@@ -61,6 +62,7 @@ public:
     QMenu *PmRepEdt;
     QAction *PmRepEdtExpand;
     QAction *PmRepEdtCollapse;
+    EditorJournal *Journal;       // undo, redo and history of the posts (adds to PmRepEdt)
     FontDesc FontDialog1;         // initial font of the font dialog
     QList<QIcon> ImgLstOutline;   // the nine state images
     Table *TblRepCat;

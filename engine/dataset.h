@@ -324,6 +324,8 @@ public:
     /// "RepCat.DB" addresses the SQL table RepCat. Only while closed.
     void setTableName(const QString &name);
     QString tableName() const { return m_tableName; }
+    /// The primary key of the open table.
+    QStringList primaryKeyColumns() const { return m_pkColumns; }
 
     /// Index by field names ("RepName;RctGroup") or by index name (must exist when opened).
     void setIndexFieldNames(const QString &names);

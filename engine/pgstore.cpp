@@ -388,6 +388,46 @@ public:
         return changes;
     }
 
+    void beginWrite(const QString &context) override
+    {
+        QSqlDatabase c = connection();
+        if (!c.transaction())
+            throw failure(c.lastError(), context);
+    }
+    void commitWrite(const QString &context) override
+    {
+        QSqlDatabase c = connection();
+        if (!c.commit()) {
+            const QSqlError error = c.lastError();
+            c.rollback();
+            throw failure(error, context);
+        }
+    }
+    void rollbackWrite() override { connection().rollback(); }
+    void execute(const QString &sql, const QVariantList &binds, const QString &context) override
+    {
+        QSqlQuery plain(connection()); // a statement without values may not be one the server prepares
+        QSqlQuery *stmt = &plain;
+        if (!binds.isEmpty()) {
+            try {
+                stmt = &m_db.statement(sql);
+            } catch (const EngineError &e) {
+                throw EngineError(context + QStringLiteral(": ") + e.message());
+            }
+        }
+        QSqlQuery &q = *stmt;
+        for (int i = 0; i < binds.size(); ++i)
+            q.bindValue(i, binds[i]);
+        if (!(binds.isEmpty() ? q.exec(sql) : q.exec())) {
+            const QSqlError error = q.lastError();
+            q.finish();
+            if (error.nativeErrorCode() == QLatin1String("55P03"))
+                throw EngineError(context + QStringLiteral(": ") + lockedMessage());
+            throw failure(error, context);
+        }
+        q.finish();
+    }
+
     // Every statement on the server reads one consistent view of its own and holds no lock that
     // would keep others from writing, so there is nothing to share.
     bool beginRead() override { return false; }

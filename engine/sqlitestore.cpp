@@ -508,6 +508,51 @@ public:
         return changes;
     }
 
+    void beginWrite(const QString &context) override
+    {
+        // Immediate: the write lock is taken (or waited for) now, never upgraded half-way.
+        execute(QStringLiteral("begin immediate"), {}, context);
+    }
+    void commitWrite(const QString &context) override
+    {
+        execute(QStringLiteral("commit"), {}, context);
+    }
+    void rollbackWrite() override
+    {
+        try {
+            runRaw(m_db.rawStatement(QStringLiteral("rollback")));
+        } catch (const EngineError &) {
+        }
+    }
+    void execute(const QString &sql, const QVariantList &binds, const QString &context) override
+    {
+        sqlite3_stmt *st = nullptr;
+        try {
+            st = m_db.rawStatement(sql);
+        } catch (const EngineError &e) {
+            if (m_db.isDamaged())
+                throw;
+            throw EngineError(context + QStringLiteral(": ") + e.message());
+        }
+        sqlite3 *db = sqlite3_db_handle(st);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        for (int i = 0; i < binds.size(); ++i)
+            bindValue(st, i + 1, binds[i]);
+        const int rc = sqlite3_step(st);
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+            const QString msg = errorText(db);
+            const int code = sqlite3_extended_errcode(db);
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+            if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+                throw EngineError(context + QStringLiteral(": ") + lockedMessage());
+            throw m_db.failure(code, context, msg);
+        }
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+    }
+
     bool beginRead() override
     {
         try {

@@ -53,6 +53,14 @@ public:
     virtual int write(const QString &sql, RecordData &buffer, const RecordData *original, int columns,
                       const QString &context) = 0;
 
+    /// A write transaction, so that a post and its journal rows are stored together or not at all.
+    /// beginWrite() raises EngineError; rollbackWrite() never does.
+    virtual void beginWrite(const QString &context) = 0;
+    virtual void commitWrite(const QString &context) = 0;
+    virtual void rollbackWrite() = 0;
+    /// Runs a statement without rows; a failure raises EngineError with context.
+    virtual void execute(const QString &sql, const QVariantList &binds, const QString &context) = 0;
+
     /// A read transaction shared by the reads that follow; false when none was begun.
     virtual bool beginRead() = 0;
     virtual void commitRead() = 0;

@@ -1,6 +1,7 @@
 #include "engine/dataset.h"
 #include "engine/session.h"
 #include "engine/store.h"
+#include "engine/journal.h"
 
 namespace kvt {
 
@@ -399,13 +400,52 @@ void Table::doPost(Record &buffer, bool inserting)
     }
     const QString context = inserting ? QStringLiteral("Cannot insert into table '%1'").arg(m_tableName)
                                       : QStringLiteral("Cannot post to table '%1'").arg(m_tableName);
-    const int changes = store.write(sql, buffer, inserting ? nullptr : &m_records[m_cur], n, context);
-    if (inserting)
+    const RecordData *original = inserting ? nullptr : &m_records[m_cur];
+    const auto conflict = [&] {
+        return EngineError(QStringLiteral("The record of table '%1' was changed or deleted by another user since it "
+                                          "was read; refresh to see its current values")
+                               .arg(m_tableName));
+    };
+    if (!journal::isJournaled(m_sqlName)) {
+        const int changes = store.write(sql, buffer, original, n, context);
+        if (!inserting && changes == 0)
+            throw conflict();
         return;
-    if (changes == 0)
-        throw EngineError(QStringLiteral("The record of table '%1' was changed or deleted by another user since it "
-                                         "was read; refresh to see its current values")
-                              .arg(m_tableName));
+    }
+    // The row and its journal rows commit together, or neither does.
+    QVector<journal::Change> changes;
+    for (int i = 0; i < n; ++i) {
+        const QVariant after = buffer.values.value(i);
+        const QVariant before = original ? original->values.value(i) : QVariant();
+        if (before.isNull() && after.isNull())
+            continue;
+        if (original && !before.isNull() && !after.isNull() && before == after)
+            continue;
+        changes.push_back({m_fields[size_t(i)]->fieldName(), before, after});
+    }
+    if (changes.isEmpty()) {
+        if (store.write(sql, buffer, original, n, context) == 0 && !inserting)
+            throw conflict();
+        return;
+    }
+    QVariantList keyValues;
+    for (const QString &c : m_pkColumns)
+        if (Field *f = findField(c))
+            keyValues << buffer.values.value(f->index());
+    store.beginWrite(context);
+    try {
+        if (store.write(sql, buffer, original, n, context) == 0 && !inserting)
+            throw conflict();
+        if (journal::afterRowWrite)
+            journal::afterRowWrite();
+        journal::record(*m_database, m_tableName, journal::keyText(m_pkColumns, keyValues), changes);
+        store.commitWrite(context);
+    } catch (...) {
+        store.rollbackWrite();
+        throw;
+    }
+    if (journal::onPosted)
+        journal::onPosted({m_tableName, journal::keyText(m_pkColumns, keyValues), m_pkColumns, keyValues, changes});
 }
 
 void Table::remoteChanged()

@@ -2,6 +2,7 @@
 #include "app/protect.h"
 #include "engine/errors.h"
 #include "engine/session.h"
+#include "engine/journal.h"
 #include "reportdef/schema.h"
 #include <QDir>
 #include <QFileInfo>
@@ -299,6 +300,7 @@ QString create(const QString &dir, const Options &options)
                 for (const auto &t : reportdef::allTables())
                     for (const QString &s : t.createStatements)
                         w.exec(s);
+                w.exec(journal::createStatement(false));
                 if (options.demo) {
                     addDemoReports(w);
                     addTexts(w);

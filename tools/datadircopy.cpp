@@ -1,6 +1,7 @@
 #include "tools/datadircopy.h"
 #include "engine/session.h"
 #include "engine/store.h"
+#include "engine/journal.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -104,6 +105,25 @@ QSqlQuery run(Connection &c, const QString &sql, const QVariantList &binds = {})
     return q;
 }
 
+/// The edit journal, made on either kind with its own numbering, its rows in their order.
+void copyJournal(Connection &src, Connection &dst)
+{
+    dst.exec(journal::createStatement(dst.isServer()));
+    QSqlQuery probe(src.db());
+    if (!probe.exec(QStringLiteral("select 1 from EditJournal where 1 = 0")))
+        return; // a store from before the journal
+    QSqlQuery rows = run(src, QStringLiteral("select JrnTime, JrnUser, JrnHost, JrnTable, JrnKey, JrnColumn, JrnOld, "
+                                             "JrnNew from EditJournal order by JrnId"));
+    while (rows.next()) {
+        QVariantList values;
+        for (int i = 0; i < 8; ++i)
+            values << rows.value(i);
+        run(dst, QStringLiteral("insert into EditJournal (JrnTime, JrnUser, JrnHost, JrnTable, JrnKey, JrnColumn, "
+                                "JrnOld, JrnNew) values (?, ?, ?, ?, ?, ?, ?, ?)"),
+            values);
+    }
+}
+
 std::vector<TableCopy> sqliteTables(Connection &c)
 {
     std::vector<TableCopy> out;
@@ -112,8 +132,9 @@ std::vector<TableCopy> sqliteTables(Connection &c)
     while (q.next()) {
         TableCopy t;
         t.name = t.sqlName = q.value(0).toString();
-        if (t.name.compare(QLatin1String(ProtectionTable), Qt::CaseInsensitive) == 0)
-            continue;
+        if (t.name.compare(QLatin1String(ProtectionTable), Qt::CaseInsensitive) == 0 ||
+            t.name.compare(QLatin1String(journal::TableName), Qt::CaseInsensitive) == 0)
+            continue; // made and copied by copyJournal()
         t.ddl << q.value(1).toString();
         out.push_back(t);
     }
@@ -416,6 +437,7 @@ QString copyStore(const QString &srcDir, const QString &dstDir, const CopyOption
                 copyTable(src, dst, t, o);
             }
             copyProtection(src, dst);
+            copyJournal(src, dst);
             if (o.cancelled && o.cancelled())
                 throw Failure{QStringLiteral("Stopped by Ctrl+C")};
             if (dst.isServer()) {

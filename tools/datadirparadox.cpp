@@ -3,6 +3,7 @@
 #include "app/protect.h"
 #include "engine/errors.h"
 #include "engine/session.h"
+#include "engine/journal.h"
 #include "paradox/paradox.h"
 #include "reportdef/schema.h"
 #include <QDir>
@@ -518,6 +519,8 @@ QString importParadox(const QString &pxDir, const QString &dir, const ParadoxOpt
                 importTable(c, s, options);
                 protect = protect || (s.suite && s.reader->definition().encrypted);
             }
+            // Paradox tables hold no journal: the store starts with an empty one.
+            c.exec(journal::createStatement(false));
             c.exec(QStringLiteral("COMMIT"));
             if (protect) {
                 QSqlDatabase db = c.db();

@@ -2,9 +2,12 @@
 #include "tools/datadir.h"
 #include "tools/datadircopy.h"
 #include "tools/datadirparadox.h"
+#include "engine/journal.h"
+#include "engine/session.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <functional>
 #include <QStringList>
@@ -17,6 +20,7 @@ static void printUsage(std::FILE *to)
                      "       kvt-datadir import PXDIR DIR [--server CONN] [--all] [--codepage N]\n"
                      "       kvt-datadir export DIR PXDIR [--replace]\n"
                      "       kvt-datadir copy SRCDIR DSTDIR [--server CONN]\n"
+                     "       kvt-datadir journal DIR [--since DATE]\n"
                      "       kvt-datadir --help | --version\n"
                      "  --server CONN   put the store on a PostgreSQL server: CONN is a libpq connection string\n"
                      "                  (host=SERVER dbname=DATABASE, or postgresql://SERVER/DATABASE), no password;\n"
@@ -26,12 +30,15 @@ static void printUsage(std::FILE *to)
                      "  --protect       protect the tables with the editor's built-in password\n"
                      "  --all           import every Paradox table of PXDIR, not only the seven of the editor\n"
                      "  --codepage N    code page of tables whose header names none (default 1252)\n"
+                     "  --since DATE    only the changes from DATE on (2026-12-10 or 2026-12-10T13:30, local time)\n"
                      "  --replace       replace the tables in PXDIR, keeping the old files as .bak\n"
                      "  --help, -h      print this text\n"
                      "  --version       print the version\n"
                      "export also takes a DIR whose store is on a server.\n"
                      "copy copies the store of SRCDIR (file or server) into DSTDIR: onto the server CONN names,\n"
-                     "or without --server into DSTDIR/KVT3.sqlite; all or nothing, verified row by row.\n");
+                     "or without --server into DSTDIR/KVT3.sqlite; all or nothing, verified row by row.\n"
+                     "journal prints the editor's changes to reports, bands and controls kept in DIR's store,\n"
+                     "oldest first, one change a line: time (UTC), user@host, table, row, field: old -> new.\n");
 }
 
 // import / export: Ctrl+C stops at the next row; the command then removes what it began.
@@ -148,6 +155,52 @@ int runParadox(const QStringList &args)
     }
     return 0;
 }
+/// journal DIR [--since DATE]; -1 when args are no journal command.
+int runJournal(const QStringList &args)
+{
+    if (args.isEmpty() || args[0] != QLatin1String("journal"))
+        return -1;
+    if (args.size() != 2 && args.size() != 4)
+        return usageParadox();
+    QDateTime since;
+    if (args.size() == 4) {
+        if (args[2] != QLatin1String("--since"))
+            return usageParadox();
+        since = QDateTime::fromString(args[3], Qt::ISODate);
+        if (!since.isValid()) {
+            const QDate day = QDate::fromString(args[3], Qt::ISODate);
+            if (day.isValid())
+                since = day.startOfDay();
+        }
+        if (!since.isValid()) {
+            std::fprintf(stderr, "kvt-datadir: --since needs a date as 2026-12-10 or 2026-12-10T13:30, not '%s'\n",
+                         qPrintable(args[3]));
+            return 1;
+        }
+    }
+    try {
+        kvt::Session session(QStringLiteral("JournalSession"));
+        kvt::Database db(QStringLiteral("JournalDatabase"));
+        db.setSessionName(QStringLiteral("JournalSession"));
+        db.setParams({QStringLiteral("PATH=") + args[1]});
+        db.open();
+        QSqlQuery probe(db.connection());
+        if (!probe.exec(QStringLiteral("select 1 from EditJournal where 1 = 0"))) {
+            std::fprintf(stderr, "kvt-datadir: the store of '%s' holds no journal yet (no change was posted)\n",
+                         qPrintable(args[1]));
+            return 0;
+        }
+        probe = QSqlQuery();
+        const QVector<kvt::journal::Entry> entries = kvt::journal::read(db.connection(), {}, {}, since);
+        for (auto it = entries.crbegin(); it != entries.crend(); ++it)
+            printLine(kvt::journal::line(*it));
+        db.close();
+    } catch (const kvt::EngineError &e) {
+        std::fprintf(stderr, "kvt-datadir: %s\n", qPrintable(e.message()));
+        return 1;
+    }
+    return 0;
+}
 } // namespace
 
 static int usage()
@@ -171,6 +224,9 @@ int main(int argc, char **argv)
     const int paradoxResult = runParadox(args);
     if (paradoxResult >= 0)
         return paradoxResult;
+    const int journalResult = runJournal(args);
+    if (journalResult >= 0)
+        return journalResult;
     const int copyResult = runCopy(args);
     if (copyResult >= 0)
         return copyResult;
