@@ -7,6 +7,10 @@
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QTimeZone>
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace kvt::journal {
 
@@ -52,6 +56,11 @@ QString userName()
         if (!v.isEmpty())
             return v;
     }
+#ifdef Q_OS_UNIX
+    // A process started without a login environment (a service, a desktop launcher) still has its account.
+    if (const passwd *pw = getpwuid(getuid()); pw && pw->pw_name && *pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+#endif
     return QStringLiteral("unknown");
 }
 
