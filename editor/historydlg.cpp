@@ -201,6 +201,16 @@ QString EditorJournal::caption(const QString &column) const
         if (!text.isEmpty())
             return text;
     }
+    // Controls without a label of their own (the margin and spacing edits, the selectors) are named
+    // by what a screen reader says for them.
+    for (QWidget *w : m_form->findChildren<QWidget *>()) {
+        auto *control = dynamic_cast<DbControl *>(w);
+        if (!control || control->dataField().compare(column, Qt::CaseInsensitive) != 0)
+            continue;
+        for (const QString &name : {w->accessibleName(), w->toolTip()})
+            if (!name.trimmed().isEmpty())
+                return name.trimmed();
+    }
     return column;
 }
 

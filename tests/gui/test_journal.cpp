@@ -291,3 +291,18 @@ TEST_F(JournalGuiTest, HistoryListsTheRowsChangesNewestFirstAndRevertsOne)
 }
 
 } // namespace
+
+TEST_F(JournalGuiTest, AChangeOfAFieldWithoutALabelIsNamedAsTheScreenReaderNamesIt)
+{
+    chooseCategory("Quotes");
+    clickNode(node("QuoteStd"));
+    typeInto(w->reportPage->EdtRepLeftX, "21");
+    w->TblReports->post();
+    tree()->setFocus();
+    w->Journal->updateActions();
+    const QString name = w->reportPage->EdtRepLeftX->accessibleName();
+    ASSERT_FALSE(name.isEmpty());
+    EXPECT_TRUE(w->Journal->PmRepEdtUndo->text().startsWith(QStringLiteral("Undo %1 ").arg(name)))
+        << qPrintable(w->Journal->PmRepEdtUndo->text());
+    EXPECT_FALSE(w->Journal->PmRepEdtUndo->text().contains(QStringLiteral("RepLeftX")));
+}
