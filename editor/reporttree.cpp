@@ -415,7 +415,10 @@ void ReportTreeModel::readAllControls()
 {
     if (!m_query)
         return;
-    ReadScope read(m_query->database()); // one read of the store for all the reports and bands
+    // The query is closed between bands, so its database is found by name.
+    Database *db = m_query->database() ? m_query->database() : Database::find(m_query->databaseName());
+    ReadScope read(db); // one read of the store for all the reports and bands
+    BulkReadScope bulk(db); // pages read once, not kept for the selections
     for (size_t r = 0; r < m_reports.size(); ++r)
         if (!m_reports[r].read)
             readReport(int(r));

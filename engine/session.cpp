@@ -268,6 +268,7 @@ void Database::close()
         sqlite3_finalize(st);
     m_rawStatements.clear();
     m_readDepth = 0;
+    m_bulkDepth = 0;
     m_readOwned = false;
     m_store.reset();
     m_open = false;
@@ -417,6 +418,29 @@ void Database::leaveSharedRead()
     // Nothing was written under the shared read, so dropping it when the commit fails loses
     // nothing. This runs from destructors: it never throws.
     m_store->commitRead();
+}
+
+BulkReadScope::BulkReadScope(Database *db) : m_db(db)
+{
+    if (!m_db || !m_db->isOpen() || !m_db->store())
+        return;
+    m_openCount = m_db->openCount();
+    m_counted = true;
+    if (m_db->m_bulkDepth++ == 0)
+        m_db->store()->setBulkRead(true);
+}
+
+BulkReadScope::~BulkReadScope()
+{
+    if (!m_counted || m_db->openCount() != m_openCount || m_db->m_bulkDepth == 0)
+        return; // a close in between ended every scope of the old open
+    if (--m_db->m_bulkDepth == 0 && m_db->isOpen() && m_db->store()) {
+        try {
+            m_db->store()->setBulkRead(false);
+        } catch (...) {
+            // Only the cache's size is at stake; a destructor must not throw.
+        }
+    }
 }
 
 ReadScope::ReadScope(Database *db) : m_db(db)

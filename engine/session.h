@@ -194,10 +194,27 @@ private:
     QHash<QString, struct sqlite3_stmt *> m_rawStatements;
     std::vector<DataSet *> m_dataSets;
     int m_readDepth = 0;
+    int m_bulkDepth = 0; // nested BulkReadScopes
+    friend class BulkReadScope;
     bool m_readOwned = false;
     quint64 m_openCount = 0;
     QString m_damage;     // SQLite's words for the first sign of damage
     QString m_damagePath; // the store they were found in
+};
+
+/// While it lives, the store knows that most of a table is read once (see Store::setBulkRead).
+/// Nested scopes join the outer one; a null or closed database makes it do nothing.
+class BulkReadScope {
+public:
+    explicit BulkReadScope(Database *db);
+    ~BulkReadScope();
+    BulkReadScope(const BulkReadScope &) = delete;
+    BulkReadScope &operator=(const BulkReadScope &) = delete;
+
+private:
+    Database *m_db;
+    quint64 m_openCount = 0;
+    bool m_counted = false;
 };
 
 /// While it lives, the reads of one database share a single read transaction: one lock and one

@@ -306,6 +306,10 @@ void bindRecordValue(sqlite3_stmt *st, int index, const QVector<QVariant> &value
 
 QString errorText(sqlite3 *db) { return QString::fromUtf16(static_cast<const char16_t *>(sqlite3_errmsg16(db))); }
 
+// Page cache sizes in KiB, negative as the pragma takes them.
+constexpr int InteractiveCacheKiB = -16384;
+constexpr int BulkCacheKiB = -2048;
+
 class SqliteStore final : public Store {
 public:
     SqliteStore(Database &db, QString path, int busyTimeoutMs)
@@ -317,6 +321,14 @@ public:
 
     bool isServer() const override { return false; }
     QString displayName() const override { return QStringLiteral("store '%1'").arg(m_path); }
+
+    void setBulkRead(bool on) override
+    {
+        // Lowering the size frees the cached pages above it at once; raising it again lets the
+        // selections that follow fill it anew.
+        QSqlQuery q(connection());
+        q.exec(QStringLiteral("pragma cache_size = %1").arg(on ? BulkCacheKiB : InteractiveCacheKiB));
+    }
 
     void open() override
     {
@@ -333,10 +345,10 @@ public:
             throw EngineError(QStringLiteral("Cannot open store '%1': %2").arg(m_path, msg));
         }
         QSqlQuery check(db);
-        // A large category's tree and the selections in it revisit the control table's pages;
-        // 4 MiB of page cache, twice SQLite's default, keeps a selection's pages at hand without
-        // letting an Expand All fill much more (the system's file cache holds the rest).
-        check.exec(QStringLiteral("pragma cache_size = -4096"));
+        // Selections spread over a large category revisit the control table's pages; 16 MiB of
+        // page cache keeps them in memory instead of SQLite's default 2 MiB. A bulk read (Expand
+        // All) runs with the default, see setBulkRead().
+        check.exec(QStringLiteral("pragma cache_size = %1").arg(InteractiveCacheKiB));
         if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
             const QSqlError error = check.lastError();
             check = QSqlQuery();

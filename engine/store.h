@@ -65,6 +65,11 @@ public:
     virtual bool beginRead() = 0;
     virtual void commitRead() = 0;
 
+    /// A pass that reads most of a table once (every band of a category) begins and ends; a store
+    /// with a page cache of its own keeps it small meanwhile, so the pass does not fill memory with
+    /// pages nobody reads again.
+    virtual void setBulkRead(bool /*on*/) {}
+
     /// The error to raise for a failure reported through Qt SQL.
     virtual EngineError failure(const QSqlError &error, const QString &context) = 0;
 

@@ -375,3 +375,39 @@ TEST_F(RawValuesTest, ZeroLengthStoreIsReportedAsEmpty)
 }
 
 } // namespace
+
+// ------------------------------------------------------------------ bulk reads
+
+namespace {
+int cacheSize(Database &db)
+{
+    QSqlQuery q(db.connection());
+    q.exec(QStringLiteral("pragma cache_size"));
+    return q.next() ? q.value(0).toInt() : 0;
+}
+} // namespace
+
+TEST_F(RawValuesTest, ABulkReadKeepsThePageCacheSmallUntilItsOutermostScopeEnds)
+{
+    Database &db = conn->database;
+    {
+        BulkReadScope closed(&db); // a closed database: nothing happens, also at the end
+    }
+    open("Reports.DB");
+    const int interactive = cacheSize(db);
+    {
+        BulkReadScope outer(&db);
+        const int bulk = cacheSize(db);
+        EXPECT_GT(bulk, interactive) << "negative sizes are KiB: a smaller cache is a larger number";
+        {
+            BulkReadScope inner(&db);
+            EXPECT_EQ(cacheSize(db), bulk);
+        }
+        EXPECT_EQ(cacheSize(db), bulk) << "the inner scope leaves the outer one's size";
+    }
+    EXPECT_EQ(cacheSize(db), interactive);
+    BulkReadScope acrossAClose(&db);
+    db.close();
+    db.open();
+    EXPECT_EQ(cacheSize(db), interactive) << "a new open starts with the interactive size";
+}
