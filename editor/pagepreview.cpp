@@ -25,7 +25,7 @@ namespace {
 constexpr int Gap = 8;      // pixels between the pages and round them
 constexpr double MinTextPixels = 3; // below this a text is shown as a grey bar
 
-/// Swallows the messages of the font spec reader while the preview reads a font.
+/// Swallows the messages of fldStrToFont while the preview reads a font.
 class QuietMessages : public MessageService {
 public:
     MsgResult message(const QString &, const QString &, MsgIcon, MsgButtons buttons) override
@@ -117,34 +117,34 @@ void drawSides(QPainter &p, const QRectF &r, int mask)
 
 // ------------------------------------------------------------------ fonts
 
-FontDesc PreviewFonts::desc(const QString &spec)
+FontDesc PreviewFonts::desc(const QString &fontSpec)
 {
-    auto it = m_descs.constFind(spec);
+    auto it = m_descs.constFind(fontSpec);
     if (it != m_descs.constEnd())
         return *it;
     FontDesc d;
     MessageService *before = &messages();
     QuietMessages quiet;
     setMessageService(&quiet);
-    fldStrToFont(spec, &d);
+    fldStrToFont(fontSpec, &d);
     setMessageService(before);
-    return *m_descs.insert(spec, d);
+    return *m_descs.insert(fontSpec, d);
 }
 
-QFont PreviewFonts::font(const QString &spec, double scale)
+QFont PreviewFonts::font(const QString &fontSpec, double scale)
 {
     if (scale != m_scale) {
         m_fonts.clear();
         m_scale = scale;
     }
-    auto it = m_fonts.constFind(spec);
+    auto it = m_fonts.constFind(fontSpec);
     if (it != m_fonts.constEnd())
         return *it;
-    const FontDesc d = desc(spec);
+    const FontDesc d = desc(fontSpec);
     QFont f = toQFont(d);
     f.setPixelSize(std::max(1, int(std::lround((d.size > 0 ? d.size : 8) * scale))));
     f.setKerning(false);
-    return *m_fonts.insert(spec, f);
+    return *m_fonts.insert(fontSpec, f);
 }
 
 // ------------------------------------------------------------------ following the tables
@@ -590,11 +590,11 @@ void PagePreview::paintEvent(QPaintEvent *event)
                 p.drawLine(f.topLeft(), f.bottomRight());
                 p.drawLine(f.topRight(), f.bottomLeft());
             }
-            const auto drawText = [&](const QRectF &r, const QString &spec, const QString &s, int flags,
+            const auto drawText = [&](const QRectF &r, const QString &fontSpec, const QString &s, int flags,
                                       const QColor *colour) {
                 if (r.isEmpty() || s.isEmpty())
                     return;
-                const FontDesc d = m_fonts.desc(spec);
+                const FontDesc d = m_fonts.desc(fontSpec);
                 const double px = (d.size > 0 ? d.size : 8) * m_scale;
                 if (px < MinTextPixels) {
                     const double w = std::min(r.width(), s.size() * px * 0.55);
@@ -602,7 +602,7 @@ void PagePreview::paintEvent(QPaintEvent *event)
                     p.fillRect(QRectF(x, r.center().y() - px / 4, w, std::max(0.5, px / 2)), placeholder);
                     return;
                 }
-                p.setFont(m_fonts.font(spec, m_scale));
+                p.setFont(m_fonts.font(fontSpec, m_scale));
                 p.setPen(colour ? *colour : toQColor(d.color));
                 p.drawText(r, flags | Qt::TextSingleLine, s);
             };

@@ -23,13 +23,13 @@ class DbEdit;
 class Query;
 class Table;
 
-/// Fonts of font spec strings, read once each. A malformed string gives the font that the font spec
-/// reader falls back to, without the messages the font editor shows for it.
+/// Fonts of stored font strings (face,size,styles,colour), read once each. A malformed string gives
+/// the font that fldStrToFont falls back to, without the messages the font editor shows for it.
 class PreviewFonts {
 public:
-    FontDesc desc(const QString &spec);
+    FontDesc desc(const QString &fontSpec);
     /// The font at a pixel size for points at scale (pixels per point).
-    QFont font(const QString &spec, double scale);
+    QFont font(const QString &fontSpec, double scale);
 
 private:
     QHash<QString, FontDesc> m_descs;
