@@ -21,6 +21,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include "support/demowindow.h"
 #include "support/treenode.h"
 #include <QUuid>
 #include <gtest/gtest.h>
@@ -31,54 +32,18 @@ using kvt::test::TreeNode;
 
 namespace {
 
-class DataSafetyTest : public ::testing::Test {
+class DataSafetyTest : public test::DemoWindowTest {
 protected:
-    void SetUp() override
-    {
-        programDir = tmp.path() + "/";
-        setProgramDirForTesting(programDir);
-        datadir::Options o;
-        o.demo = true;
-        ASSERT_EQ(datadir::create(programDir + "DATA", o), QString());
-        txtFldLst = nullptr;
-        txtBtnLst = nullptr;
-        txtMsgLst = nullptr;
-        fntLabel = fntField = fntClmLabel = fntClmField = nullptr;
-    }
-    void TearDown() override
-    {
-        if (w) {
-            w->TblReports->cancel();
-            w->TblRepBand->cancel();
-            w->TblRepCtrl->cancel();
-        }
-        w.reset();
-        delete DM1;
-        DM1 = nullptr;
-        setProgramDirForTesting(QString());
-    }
     QString dataDir() const { return programDir + "DATA"; }
     QString storePath() const { return dataDir() + "/KVT3.sqlite"; }
     void start()
     {
-        DM1 = new TDM1();
-        w = std::make_unique<TRepMainForm>();
-        w->show();
+        DemoWindowTest::start();
         QCoreApplication::processEvents(); // messages that follow what is shown
-    }
-    void chooseCategory(const QString &name)
-    {
-        w->cmbRepCat->setKeyValue(name);
-        w->cmbRepCatClick();
-    }
-    TreeNode node(const QString &report, const QString &band = QString(), const QString &ctrl = QString())
-    {
-        return test::findNode(w->TreeView1, report, band, ctrl);
     }
     void select(const TreeNode &item)
     {
-        ASSERT_NE(item, nullptr);
-        w->TreeView1->setCurrentIndex(item.index());
+        DemoWindowTest::select(item);
         QCoreApplication::processEvents();
     }
     QString stored(const QString &sql)
@@ -103,10 +68,6 @@ protected:
                                            : QByteArray();
     }
 
-    QTemporaryDir tmp;
-    QString programDir;
-    test::DialogRecorder rec;
-    std::unique_ptr<TRepMainForm> w;
 };
 
 TEST_F(DataSafetyTest, OverLongTitleIsShownWholeKeptAndRefusedOnlyWhenTyped)

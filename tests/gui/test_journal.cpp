@@ -15,6 +15,7 @@
 #include "labels/textcache.h"
 #include "support/dialogrecorder.h"
 #include "support/teststore.h"
+#include "support/demowindow.h"
 #include "support/treenode.h"
 #include "tools/datadir.h"
 #include <QAction>
@@ -36,81 +37,18 @@ namespace {
 
 
 // The editor on the demo data, shown and active, so Ctrl+Z goes where a user's would.
-class JournalGuiTest : public ::testing::Test {
+class JournalGuiTest : public test::DemoWindowTest {
 protected:
     void SetUp() override
     {
-        programDir = tmp.path() + "/";
-        setProgramDirForTesting(programDir);
-        datadir::Options o;
-        o.demo = true;
-        ASSERT_EQ(datadir::create(programDir + "DATA", o), QString());
-        txtFldLst = nullptr;
-        txtBtnLst = nullptr;
-        txtMsgLst = nullptr;
-        fntLabel = fntField = fntClmLabel = fntClmField = nullptr;
-        DM1 = new TDM1();
-        w = std::make_unique<TRepMainForm>();
-        w->show();
-        w->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
-        ASSERT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
-    }
-    void TearDown() override
-    {
-        for (Table *t : {w->TblReports, w->TblRepBand, w->TblRepCtrl})
-            t->cancel();
-        w.reset();
-        delete DM1;
-        DM1 = nullptr;
-        setProgramDirForTesting(QString());
+        DemoWindowTest::SetUp();
+        startActive();
     }
 
-    RepTreeView *tree() const { return w->TreeView1; }
-    TreeNode current() const { return test::currentNode(tree()); }
-    TreeNode top(int row) const { return test::topNode(tree(), row); }
     /// The node with this text under report and band.
     TreeNode node(const QString &report, const QString &band = QString(), const QString &text = QString())
     {
         return test::findNodeByText(tree(), report, band, text);
-    }
-    void chooseCategory(const QString &name)
-    {
-        w->cmbRepCat->setKeyValue(name);
-        w->cmbRepCatClick();
-    }
-    /// A click on the node's row, as the mouse makes it.
-    void clickNode(const TreeNode &item)
-    {
-        ASSERT_NE(item, nullptr);
-        tree()->scrollTo(item.index());
-        const QRect r = tree()->visualRect(item.index());
-        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
-    }
-    /// Replaces the focused edit's text as typing does.
-    void typeInto(QWidget *edit, const QString &text)
-    {
-        edit->setFocus();
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit, text);
-    }
-    /// The node shows the selected look exactly when it is the current one, and only it is selected.
-    void expectOneSelected(const TreeNode &n)
-    {
-        EXPECT_EQ(current(), n);
-        EXPECT_EQ(tree()->selectionModel()->selectedIndexes(), QModelIndexList{n.index()});
-        EXPECT_EQ(n->stateIndex() % 2, 1) << "selected look";
-    }
-    QString storedTitle(const QString &repName)
-    {
-        Table t(nullptr, QStringLiteral("Check"));
-        t.setDatabaseName(QStringLiteral("MyDatabase"));
-        t.setSessionName(QStringLiteral("MySession"));
-        t.setTableName(QStringLiteral("Reports.DB"));
-        t.setFilter(QStringLiteral("RepName = '") + repName + QStringLiteral("'"));
-        t.setFiltered(true);
-        t.open();
-        return t.fieldByName(QStringLiteral("RepTitle"))->asString();
     }
 
     /// A control node of the demo's first report, selected, and its width typed and posted.
@@ -150,11 +88,6 @@ protected:
             c.chop(1);
         return c;
     }
-
-    QTemporaryDir tmp;
-    QString programDir;
-    test::DialogRecorder rec;
-    std::unique_ptr<TRepMainForm> w;
 };
 
 

@@ -23,9 +23,7 @@ protected:
     void SetUp() override
     {
         DemoWindowTest::SetUp();
-        start();
-        w->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        startActive();
         // Names outside ASCII, in a band of the second report.
         Query q;
         q.setDatabaseName(QStringLiteral("MyDatabase"));
@@ -38,9 +36,7 @@ protected:
         ASSERT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
     }
 
-    RepTreeView *tree() const { return w->TreeView1; }
     QLineEdit *box() const { return w->Filter->box(); }
-    TreeNode current() const { return test::currentNode(tree()); }
 
     /// Every node the view's tree holds, as "report/band/text", in tree order; the tree as shown,
     /// so it reads nothing.
@@ -76,18 +72,6 @@ protected:
             }
         }
         return true;
-    }
-    void typeInto(QWidget *edit, const QString &text)
-    {
-        edit->setFocus();
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(edit, text);
-    }
-    void expectOneSelected(const TreeNode &n)
-    {
-        EXPECT_EQ(current(), n);
-        EXPECT_EQ(tree()->selectionModel()->selectedIndexes(), QModelIndexList{n.index()});
-        EXPECT_EQ(n->stateIndex() % 2, 1) << "selected look";
     }
     /// The node under the report and band of the view's tree with this text.
     TreeNode byText(const QString &report, const QString &band = QString(), const QString &text = QString()) const

@@ -7,12 +7,14 @@
 #include "editor/boxframedlg.h"
 #include "editor/repmainfrm.h"
 #include "editor/reporttree.h"
+#include "engine/dataset.h"
 #include "labels/gui/formsetup.h"
 #include "labels/textcache.h"
 #include "support/dialogrecorder.h"
 #include "support/treenode.h"
 #include "tools/datadir.h"
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -55,6 +57,14 @@ protected:
         w = std::make_unique<TRepMainForm>();
         w->show();
     }
+    /// start(), with the window active, so keys and clicks go where a user's would; nothing shown.
+    void startActive()
+    {
+        start();
+        w->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        ASSERT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
+    }
     void chooseCategory(const QString &name)
     {
         w->cmbRepCat->setKeyValue(name);
@@ -69,6 +79,43 @@ protected:
     {
         ASSERT_NE(item, nullptr);
         w->TreeView1->setCurrentIndex(item.index());
+    }
+    RepTreeView *tree() const { return w->TreeView1; }
+    TreeNode current() const { return currentNode(tree()); }
+    TreeNode top(int row) const { return topNode(tree(), row); }
+    /// A click on the node's row, as the mouse makes it.
+    void clickNode(const TreeNode &item)
+    {
+        ASSERT_NE(item, nullptr);
+        tree()->scrollTo(item.index());
+        const QRect r = tree()->visualRect(item.index());
+        QTest::mouseClick(tree()->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+    }
+    /// Replaces the focused edit's text as typing does.
+    void typeInto(QWidget *edit, const QString &text)
+    {
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, text);
+    }
+    /// The node shows the selected look exactly when it is the current one, and only it is selected.
+    void expectOneSelected(const TreeNode &n)
+    {
+        EXPECT_EQ(current(), n);
+        EXPECT_EQ(tree()->selectionModel()->selectedIndexes(), QModelIndexList{n.index()});
+        EXPECT_EQ(n->stateIndex() % 2, 1) << "selected look";
+    }
+    /// The title of a report as the store holds it, read past the window's tables.
+    QString storedTitle(const QString &repName)
+    {
+        Table t(nullptr, QStringLiteral("Check"));
+        t.setDatabaseName(QStringLiteral("MyDatabase"));
+        t.setSessionName(QStringLiteral("MySession"));
+        t.setTableName(QStringLiteral("Reports.DB"));
+        t.setFilter(QStringLiteral("RepName = '") + repName + QStringLiteral("'"));
+        t.setFiltered(true);
+        t.open();
+        return t.fieldByName(QStringLiteral("RepTitle"))->asString();
     }
 
     QTemporaryDir tmp;
