@@ -480,8 +480,9 @@ public:
         sqlite3_reset(st); // a reset statement holds no read lock
     }
 
-    int write(const QString &sql, RecordData &buffer, const RecordData *original, int n,
-              const QString &context) override
+    /// A kept statement for a write, reset and unbound; a statement that does not prepare is
+    /// named with context (the damage message stays as it is).
+    sqlite3_stmt *writeStatement(const QString &sql, const QString &context)
     {
         sqlite3_stmt *st = nullptr;
         try {
@@ -491,9 +492,28 @@ public:
                 throw;
             throw EngineError(context + QStringLiteral(": ") + e.message());
         }
-        sqlite3 *db = sqlite3_db_handle(st);
         sqlite3_reset(st);
         sqlite3_clear_bindings(st);
+        return st;
+    }
+    /// Raises the failure of a step of st, which is reset first: another writer's lock as such.
+    [[noreturn]] void throwStepFailure(sqlite3_stmt *st, const QString &context)
+    {
+        sqlite3 *db = sqlite3_db_handle(st);
+        const QString msg = errorText(db);
+        const int code = sqlite3_extended_errcode(db);
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+            throw EngineError(context + QStringLiteral(": ") + lockedMessage());
+        throw m_db.failure(code, context, msg);
+    }
+
+    int write(const QString &sql, RecordData &buffer, const RecordData *original, int n,
+              const QString &context) override
+    {
+        sqlite3_stmt *st = writeStatement(sql, context);
+        sqlite3 *db = sqlite3_db_handle(st);
         int k = 1;
         for (int i = 0; i < n; ++i)
             bindRecordValue(st, k++, buffer.values, buffer.stored, i);
@@ -503,15 +523,8 @@ public:
                 bindRecordValue(st, k++, original->values, original->stored, i);
         }
         const int rc = sqlite3_step(st);
-        if (rc != SQLITE_DONE) {
-            const QString msg = errorText(db);
-            const int code = sqlite3_extended_errcode(db);
-            sqlite3_reset(st);
-            sqlite3_clear_bindings(st);
-            if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-                throw EngineError(context + QStringLiteral(": ") + lockedMessage());
-            throw m_db.failure(code, context, msg);
-        }
+        if (rc != SQLITE_DONE)
+            throwStepFailure(st, context);
         const int changes = sqlite3_changes(db);
         sqlite3_reset(st);
         sqlite3_clear_bindings(st);
@@ -538,29 +551,12 @@ public:
     }
     void execute(const QString &sql, const QVariantList &binds, const QString &context) override
     {
-        sqlite3_stmt *st = nullptr;
-        try {
-            st = m_db.rawStatement(sql);
-        } catch (const EngineError &e) {
-            if (m_db.isDamaged())
-                throw;
-            throw EngineError(context + QStringLiteral(": ") + e.message());
-        }
-        sqlite3 *db = sqlite3_db_handle(st);
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
+        sqlite3_stmt *st = writeStatement(sql, context);
         for (int i = 0; i < binds.size(); ++i)
             bindValue(st, i + 1, binds[i]);
         const int rc = sqlite3_step(st);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-            const QString msg = errorText(db);
-            const int code = sqlite3_extended_errcode(db);
-            sqlite3_reset(st);
-            sqlite3_clear_bindings(st);
-            if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-                throw EngineError(context + QStringLiteral(": ") + lockedMessage());
-            throw m_db.failure(code, context, msg);
-        }
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW)
+            throwStepFailure(st, context);
         sqlite3_reset(st);
         sqlite3_clear_bindings(st);
     }
