@@ -67,8 +67,6 @@ QString plainCaption(QString text)
     return text.trimmed();
 }
 
-bool isFloatType(FieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD; }
-bool isIntegerType(FieldType t) { return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc; }
 
 /// What a field of this type takes, for the message that refuses a value.
 QString acceptedText(const Field &f)

@@ -59,23 +59,9 @@ void DbEdit::applyReadOnly()
 
 QString DbEdit::caption() const
 {
-    if (QWidget *top = window())
-        for (const QLabel *l : top->findChildren<QLabel *>())
-            if (l->buddy() == this && !l->text().trimmed().isEmpty()) {
-                QString text = l->text();
-                // "&&" stands for "&"; a single "&" marks the mnemonic.
-                text.replace(QLatin1String("&&"), QString(QChar(0xfffe)));
-                text.remove(QLatin1Char('&'));
-                text.replace(QChar(0xfffe), QLatin1Char('&'));
-                text = text.trimmed();
-                if (text.endsWith(QLatin1Char(':')))
-                    text.chop(1);
-                return text.trimmed();
-            }
-    if (!accessibleName().isEmpty())
-        return accessibleName();
-    if (!toolTip().isEmpty())
-        return toolTip();
+    const QString shown = visibleCaption(this);
+    if (!shown.isEmpty())
+        return shown;
     Field *f = field();
     return f ? f->fieldName() : dataField();
 }

@@ -188,28 +188,15 @@ Table *EditorJournal::tableOf(const QString &tableName) const
 
 QString EditorJournal::caption(const QString &column) const
 {
-    // The label of the page control bound to the column, as the user reads it.
-    for (QLabel *label : m_form->findChildren<QLabel *>()) {
-        auto *control = dynamic_cast<DbControl *>(label->buddy());
-        if (!control || control->dataField().compare(column, Qt::CaseInsensitive) != 0)
-            continue;
-        QString text = label->text();
-        text.remove(QLatin1Char('&'));
-        text = text.trimmed();
-        if (text.endsWith(QLatin1Char(':')))
-            text.chop(1);
-        if (!text.isEmpty())
-            return text;
-    }
-    // Controls without a label of their own (the margin and spacing edits, the selectors) are named
-    // by what a screen reader says for them.
+    // The page control bound to the column, named as the user reads it (its label, else what a
+    // screen reader says for it).
     for (QWidget *w : m_form->findChildren<QWidget *>()) {
         auto *control = dynamic_cast<DbControl *>(w);
         if (!control || control->dataField().compare(column, Qt::CaseInsensitive) != 0)
             continue;
-        for (const QString &name : {w->accessibleName(), w->toolTip()})
-            if (!name.trimmed().isEmpty())
-                return name.trimmed();
+        const QString shown = visibleCaption(w);
+        if (!shown.isEmpty())
+            return shown;
     }
     return column;
 }

@@ -19,8 +19,6 @@ bool Field::isNumeric() const
     }
 }
 
-static bool isIntegerType(FieldType t) { return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc; }
-static bool isFloatType(FieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD; }
 
 QVariant Field::value() const { return m_owner->currentValue(m_index); }
 

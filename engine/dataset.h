@@ -28,6 +28,9 @@ enum FieldType {
     ftDBaseOle = 20, ftTypedBinary = 21
 };
 
+inline bool isIntegerType(FieldType t) { return t == ftSmallint || t == ftInteger || t == ftWord || t == ftAutoInc; }
+inline bool isFloatType(FieldType t) { return t == ftFloat || t == ftCurrency || t == ftBCD; }
+
 enum class DataSetState { Inactive, Browse, Edit, Insert, SetKey };
 
 /// A value as the store holds it, kept beside a field's value when that is not exactly what is stored
