@@ -152,7 +152,8 @@ QFont PreviewFonts::font(const QString &fontSpec, double scale)
 class PagePreview::Link : public DataLink {
 public:
     explicit Link(PagePreview *preview) : m_preview(preview) {}
-    void dataSetChanged() override { m_preview->refreshNow(); }
+    // A move to another row changes the three tables and many edits at once: one look after all.
+    void dataSetChanged() override { m_preview->queueRefresh(); }
     void recordChanged(Field *) override { m_preview->refreshNow(); }
     void stateChanged() override
     {
@@ -165,7 +166,7 @@ public:
         if (wasEditing && !editing)
             m_preview->reload();
         else
-            m_preview->refreshNow();
+            m_preview->queueRefresh();
     }
 
 private:
@@ -227,7 +228,7 @@ void PagePreview::watchEdits(QWidget *page)
         connect(e, &QLineEdit::textEdited, this, [this] { refreshNow(); });
         // Escape brings the field's value back without an edit signal, and marks the edit unmodified
         // only after the text is set: looked at once the key is done.
-        connect(e, &QLineEdit::textChanged, this, [this] { QTimer::singleShot(0, this, [this] { refreshNow(); }); });
+        connect(e, &QLineEdit::textChanged, this, [this] { queueRefresh(); });
     }
 }
 
@@ -389,11 +390,28 @@ void PagePreview::refreshNow()
     relayout();
 }
 
+void PagePreview::queueRefresh()
+{
+    // One look for everything that changes before the events are next handled; a hidden preview
+    // catches up when it is shown.
+    if (m_refreshQueued || !isVisible())
+        return;
+    m_refreshQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_refreshQueued = false;
+            refreshNow();
+        },
+        Qt::QueuedConnection);
+}
+
 void PagePreview::relayout()
 {
     // Another report's rows are on their way: the old drawing stays until they are read.
     if (m_readName != m_repName)
         return;
+    ++m_layouts;
     m_report = m_stored;
     applyEdits(m_report);
     m_layout = layoutReport(m_report);

@@ -70,6 +70,7 @@ public:
     /// Rows read and layouts made since the preview was created (for tests and the benchmark).
     int readCount() const { return m_reads; }
     int paintCount() const { return m_paints; }
+    int layoutCount() const { return m_layouts; }
 
     /// True while a read of the rows waits for the event loop.
     bool readPending() const;
@@ -88,6 +89,7 @@ protected:
 private:
     class Link;
     void scheduleRead();
+    void queueRefresh();
     void readRows();
     void applyEdits(reportdef::PreviewReport &r);
     void relayout();
@@ -113,10 +115,12 @@ private:
     reportdef::PageLayout m_layout;
     int m_selBand = -1, m_selCtrl = -1; // indexes into m_layout.bands and its controls
     bool m_scrollPending = false;       // the selection moved and is to be scrolled into view
+    bool m_refreshQueued = false;       // one refresh waits for the event loop
     PreviewFonts m_fonts;
     double m_scale = 0.5;
     int m_reads = 0;
     int m_paints = 0;
+    int m_layouts = 0;
 };
 
 /// The preview in a scroll area of its own, to be shown beside the detail pages.

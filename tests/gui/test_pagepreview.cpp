@@ -143,6 +143,29 @@ TEST_F(PagePreviewTest, FollowsTheSelectedReportBandAndControl)
     EXPECT_GT(pv->pageLayout().page.width(), pv->pageLayout().page.height()); // "L"
 }
 
+TEST_F(PagePreviewTest, AMoveToAnotherRowLaysThePagesOutOnceAndAHiddenPreviewNotAtAll)
+{
+    selectControl("QuoteStd", "Detail", "Qty");
+    int before = pv->layoutCount();
+    // Most edits of the control page change with the row; the preview looks at them once.
+    selectControl("QuoteStd", "Detail", "ItemDesc");
+    EXPECT_EQ(selectedRow().name, QStringLiteral("ItemDesc"));
+    EXPECT_LE(pv->layoutCount() - before, 2);
+
+    w->setPreviewShown(false);
+    settle();
+    before = pv->layoutCount();
+    select(node("QuoteStd", "Detail", "Qty"));
+    settle();
+    EXPECT_EQ(pv->layoutCount(), before);
+    // Shown again, it shows the row selected meanwhile.
+    w->setPreviewShown(true);
+    settle();
+    ASSERT_NE(pv->selectedControl(), nullptr);
+    EXPECT_EQ(selectedRow().name, QStringLiteral("Qty"));
+    EXPECT_NEAR(selectedWidth(), 10, 1e-6);
+}
+
 TEST_F(PagePreviewTest, TypingRedrawsBeforeThePostAndLeavesTheRowsAlone)
 {
     selectControl("QuoteStd", "Detail", "ItemDesc");
