@@ -676,7 +676,8 @@ void TRepMainForm::TreeView1Changing(const QModelIndex &node, const QModelIndex 
                 adaptControlPage(ctrlType);
                 if (ctrlType == 1)
                     caption += suffix;
-                ctrlPage->RdgRctType->setTitle(caption);
+                if (ctrlPage->RdgRctType->title() != caption) // a new title lays the group out again
+                    ctrlPage->RdgRctType->setTitle(caption);
                 const QString text = model->text(node);
                 if (ctrlPage->Ed1->text() != text)
                     ctrlPage->Ed1->setText(text);
