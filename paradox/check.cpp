@@ -52,6 +52,7 @@ CheckedHeader checkTableFile(const QString &path)
     const QByteArray head = f.read(qMin<qint64>(fileSize, 0x10000));
 
     CheckedHeader h;
+    h.fileSize = fileSize;
     h.recordSize = u16(head, 0x00);
     const int headerSize = u16(head, 0x02);
     const int fileType = u8(head, 0x04);

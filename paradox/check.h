@@ -11,6 +11,7 @@ struct CheckedHeader {
     int recordSize = 0;
     int recordCount = 0;
     unsigned long encryption = 0;
+    qint64 fileSize = 0; // as checked
     std::vector<int> offsets; // offset of each field in a record
     std::vector<QByteArray> rawNames; // field names as stored, in the table's code page
 };

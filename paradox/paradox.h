@@ -65,6 +65,8 @@ struct TableDef {
 
 struct ReadOptions {
     int defaultCodePage = 1252; // for tables whose header holds no code page
+    /// Tables up to this size are read whole and then from memory; larger ones from the file.
+    qint64 inMemoryLimit = qint64(256) << 20;
 };
 
 /// An open table, read record by record. Every failure throws Error naming the file.

@@ -4,8 +4,10 @@
 #include "paradox/paradox.h"
 #include "paradox/pxdoc.h"
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace kvt::paradox {
@@ -84,9 +86,38 @@ QString companionPath(const QString &dbPath, const char *ext)
     return dir.filePath(base + QLatin1Char('.') + (lower ? QString::fromLatin1(ext).toLower() : QString::fromLatin1(ext)));
 }
 
+/// A table file read whole, as a stream pxlib reads from. pxlib seeks before every record, and on a
+/// file each seek and read is a call into the system (three per record); in memory they are not.
+/// Files above a limit are read from the file, so memory stays bounded.
+class MemoryFile {
+public:
+    /// Null when the file is larger than limit or could not be read whole as checked.
+    FILE *open(const QString &path, qint64 checkedSize, qint64 limit)
+    {
+        QFile f(path);
+        if (checkedSize <= 0 || checkedSize > limit || !f.open(QIODevice::ReadOnly) || f.size() != checkedSize)
+            return nullptr;
+        m_bytes = f.readAll();
+        if (m_bytes.size() != checkedSize)
+            return nullptr;
+        m_fp = fmemopen(m_bytes.data(), size_t(m_bytes.size()), "rb");
+        return m_fp;
+    }
+    ~MemoryFile()
+    {
+        if (m_fp)
+            std::fclose(m_fp);
+    }
+
+private:
+    QByteArray m_bytes;
+    FILE *m_fp = nullptr;
+};
+
 struct Reader::Impl {
     QString path;
     CheckedHeader head;
+    MemoryFile memory; // before doc: pxlib lets go of the stream before it is closed
     PxDoc doc;
     std::unique_ptr<CodePage> codePage;
     std::unique_ptr<BlobFile> blobs;
@@ -97,8 +128,12 @@ Reader::Reader(const QString &dbPath, const ReadOptions &options) : d(std::make_
 {
     d->path = dbPath;
     d->head = checkTableFile(dbPath);
-    const QByteArray native = QFile::encodeName(dbPath);
-    d->doc.check(PX_open_file(d->doc.get(), native.constData()), QStringLiteral("Cannot open table"), dbPath);
+    if (FILE *fp = d->memory.open(dbPath, d->head.fileSize, options.inMemoryLimit)) {
+        d->doc.check(PX_open_fp(d->doc.get(), fp), QStringLiteral("Cannot open table"), dbPath);
+    } else {
+        const QByteArray native = QFile::encodeName(dbPath);
+        d->doc.check(PX_open_file(d->doc.get(), native.constData()), QStringLiteral("Cannot open table"), dbPath);
+    }
     d->doc.markOpen();
     pxhead_t *h = d->doc.get()->px_head;
     if (!h || h->px_numfields != int(d->head.def.fields.size()) || h->px_recordsize != d->head.recordSize ||

@@ -76,6 +76,18 @@ TEST_P(SampleHeader, OpensWithTheListedStructure)
         EXPECT_EQ(r.record(i).size(), s.fields.size());
 }
 
+TEST_P(SampleHeader, ReadFromMemoryAsFromTheFile)
+{
+    const SampleTable &s = GetParam();
+    Reader inMemory(samplePath(s.file));
+    ReadOptions fromFile;
+    fromFile.inMemoryLimit = 0;
+    Reader onDisk(samplePath(s.file), fromFile);
+    ASSERT_EQ(inMemory.recordCount(), onDisk.recordCount());
+    for (int i = 0; i < onDisk.recordCount(); ++i)
+        EXPECT_EQ(inMemory.record(i), onDisk.record(i)) << "record " << i;
+}
+
 INSTANTIATE_TEST_SUITE_P(Samples, SampleHeader, testing::ValuesIn(sampleTables()),
                          [](const testing::TestParamInfo<SampleTable> &info) {
                              QString n = QString::fromLatin1(info.param.file);
