@@ -171,25 +171,36 @@ void ReportTreeModel::loadRows(const ReportTreeRows &rows)
         m_states.clear();
         for (; next < rows.controls.size() && rows.controls[next].band == int(b); ++next) {
             const ReportTreeRows::Control &c = rows.controls[next];
-            const qsizetype at = m_names.size();
-            m_names.resize(at + utf8.requiredSpace(c.name.size()));
-            char *end = utf8.appendToBuffer(m_names.data() + at, c.name);
-            m_names.resize(end - m_names.constData());
-            m_ends.push_back(quint32(m_names.size()));
-            m_sortIdx.push_back(c.sortIdx);
-            m_states.push_back(c.included ? 8 : 6);
+            appendControl(utf8, c.name, c.sortIdx, c.included);
         }
-        const int count = int(m_ends.size());
-        auto *c = new (allocate(Controls::bytes(count, m_names.size()))) Controls;
-        c->n = count;
-        std::copy(m_ends.begin(), m_ends.end(), const_cast<quint32 *>(c->ends()));
-        std::copy(m_sortIdx.begin(), m_sortIdx.end(), const_cast<qint32 *>(c->sortIdx()));
-        std::copy(m_states.begin(), m_states.end(), c->states());
-        std::copy(m_names.cbegin(), m_names.cend(), const_cast<char *>(c->names()));
-        m_bands[b].controls = c;
-        m_controlsRead += count;
+        m_bands[b].controls = packControls();
     }
     endResetModel();
+}
+
+void ReportTreeModel::appendControl(QStringEncoder &utf8, const QString &name, int sortIdx, bool included)
+{
+    // Straight into the names, without a byte array per name.
+    const qsizetype at = m_names.size();
+    m_names.resize(at + utf8.requiredSpace(name.size()));
+    char *end = utf8.appendToBuffer(m_names.data() + at, name);
+    m_names.resize(end - m_names.constData());
+    m_ends.push_back(quint32(m_names.size()));
+    m_sortIdx.push_back(sortIdx);
+    m_states.push_back(included ? 8 : 6);
+}
+
+ReportTreeModel::Controls *ReportTreeModel::packControls()
+{
+    const int count = int(m_ends.size());
+    auto *c = new (allocate(Controls::bytes(count, m_names.size()))) Controls;
+    c->n = count;
+    std::copy(m_ends.begin(), m_ends.end(), const_cast<quint32 *>(c->ends()));
+    std::copy(m_sortIdx.begin(), m_sortIdx.end(), const_cast<qint32 *>(c->sortIdx()));
+    std::copy(m_states.begin(), m_states.end(), c->states());
+    std::copy(m_names.cbegin(), m_names.cend(), const_cast<char *>(c->names()));
+    m_controlsRead += count;
+    return c;
 }
 
 QModelIndex ReportTreeModel::findNode(const QString &repName, const QString &rbdName, const QString &rctName,
@@ -447,15 +458,7 @@ void ReportTreeModel::readBand(int band)
         Field *include = m_query->fieldByName(QStringLiteral("RctInclude"));
         QStringEncoder utf8(QStringEncoder::Utf8);
         for (; !m_query->eof(); m_query->next()) {
-            // Straight into the names, without a byte array per name.
-            const QString text = name->asString();
-            const qsizetype at = m_names.size();
-            m_names.resize(at + utf8.requiredSpace(text.size()));
-            char *end = utf8.appendToBuffer(m_names.data() + at, text);
-            m_names.resize(end - m_names.constData());
-            m_ends.push_back(quint32(m_names.size()));
-            m_sortIdx.push_back(sortIdx->asInteger());
-            m_states.push_back(include->asBoolean() ? 8 : 6);
+            appendControl(utf8, name->asString(), sortIdx->asInteger(), include->asBoolean());
         }
         m_query->close();
     } catch (...) {
@@ -468,14 +471,8 @@ void ReportTreeModel::readBand(int band)
         throw;
     }
     b.failed = false;
-    const int count = int(m_ends.size());
-    auto *c = new (allocate(Controls::bytes(count, m_names.size()))) Controls;
-    c->n = count;
-    std::copy(m_ends.begin(), m_ends.end(), const_cast<quint32 *>(c->ends()));
-    std::copy(m_sortIdx.begin(), m_sortIdx.end(), const_cast<qint32 *>(c->sortIdx()));
-    std::copy(m_states.begin(), m_states.end(), c->states());
-    std::copy(m_names.cbegin(), m_names.cend(), const_cast<char *>(c->names()));
-    m_controlsRead += count;
+    Controls *c = packControls();
+    const int count = c->n;
     const QModelIndex parent = bandIndex(band);
     if (count == 0) {
         b.controls = c;

@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+class QStringEncoder;
+
 namespace kvt {
 
 class Table;
@@ -145,6 +147,10 @@ private:
     void readBand(int band);
     void readReport(int report);
     char *allocate(size_t bytes);
+    /// Adds one control to the band being read (m_names, m_ends, m_sortIdx, m_states).
+    void appendControl(QStringEncoder &utf8, const QString &name, int sortIdx, bool included);
+    /// The band being read, in one piece in the blocks; the band's arrays are left for the next.
+    Controls *packControls();
     void release();
 
     std::vector<Report> m_reports;
