@@ -448,16 +448,7 @@ public:
                QVector<RecordData> &records, const QString &tableName) override
     {
         const auto context = [&] { return QStringLiteral("Cannot read table '%1'").arg(tableName); };
-        sqlite3_stmt *st = nullptr;
-        try {
-            st = m_db.rawStatement(sql);
-        } catch (const EngineError &e) {
-            if (m_db.isDamaged())
-                throw;
-            throw EngineError(context() + QStringLiteral(": ") + e.message());
-        }
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
+        sqlite3_stmt *st = keptStatement(sql, context);
         for (int i = 0; i < binds.size(); ++i)
             bindValue(st, i + 1, binds[i]);
         const int n = int(types.size());
@@ -480,9 +471,11 @@ public:
         sqlite3_reset(st); // a reset statement holds no read lock
     }
 
-    /// A kept statement for a write, reset and unbound; a statement that does not prepare is
-    /// named with context (the damage message stays as it is).
-    sqlite3_stmt *writeStatement(const QString &sql, const QString &context)
+    /// A kept statement, reset and unbound; a statement that does not prepare is named with the
+    /// text context() gives (made only then: reads run on every selection), the damage message
+    /// stays as it is.
+    template <class Context>
+    sqlite3_stmt *keptStatement(const QString &sql, const Context &context)
     {
         sqlite3_stmt *st = nullptr;
         try {
@@ -490,7 +483,7 @@ public:
         } catch (const EngineError &e) {
             if (m_db.isDamaged())
                 throw;
-            throw EngineError(context + QStringLiteral(": ") + e.message());
+            throw EngineError(context() + QStringLiteral(": ") + e.message());
         }
         sqlite3_reset(st);
         sqlite3_clear_bindings(st);
@@ -512,7 +505,7 @@ public:
     int write(const QString &sql, RecordData &buffer, const RecordData *original, int n,
               const QString &context) override
     {
-        sqlite3_stmt *st = writeStatement(sql, context);
+        sqlite3_stmt *st = keptStatement(sql, [&] { return context; });
         sqlite3 *db = sqlite3_db_handle(st);
         int k = 1;
         for (int i = 0; i < n; ++i)
@@ -551,7 +544,7 @@ public:
     }
     void execute(const QString &sql, const QVariantList &binds, const QString &context) override
     {
-        sqlite3_stmt *st = writeStatement(sql, context);
+        sqlite3_stmt *st = keptStatement(sql, [&] { return context; });
         for (int i = 0; i < binds.size(); ++i)
             bindValue(st, i + 1, binds[i]);
         const int rc = sqlite3_step(st);
