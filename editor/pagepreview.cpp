@@ -215,8 +215,9 @@ void PagePreview::setTables(Table *reports, Table *bands, Table *controls)
         return q;
     };
     m_repQuery = query(QStringLiteral("select * from Reports where RepName=:RepName"));
-    // The order in which the tree lists the bands of a report.
-    m_bandQuery = query(QStringLiteral("select * from RepBand where RepName=:RepName order by RbdName, rowid"));
+    // The order in which the tree lists the bands of a report: by name, which the band table's key
+    // makes unique within a report.
+    m_bandQuery = query(QStringLiteral("select * from RepBand where RepName=:RepName order by RbdName"));
     m_ctrlQuery = query(controlQuerySql());
     reload();
 }

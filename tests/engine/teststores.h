@@ -11,12 +11,16 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
 namespace kvt::test {
 
 enum class StoreKind { Sqlite, Server };
+
+/// Names the kind in a failing test's message.
+inline void PrintTo(StoreKind kind, std::ostream *os) { *os << (kind == StoreKind::Sqlite ? "Sqlite" : "Server"); }
 
 inline std::string storeKindName(const ::testing::TestParamInfo<StoreKind> &info)
 {

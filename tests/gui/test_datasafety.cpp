@@ -46,21 +46,7 @@ protected:
         DemoWindowTest::select(item);
         QCoreApplication::processEvents();
     }
-    QString stored(const QString &sql)
-    {
-        const QString conn = QStringLiteral("datasafety-") + QUuid::createUuid().toString();
-        QString value;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
-            db.setDatabaseName(storePath());
-            db.open();
-            QSqlQuery q(db);
-            if (q.exec(sql) && q.next())
-                value = q.value(0).toString();
-        }
-        QSqlDatabase::removeDatabase(conn);
-        return value;
-    }
+    QString stored(const QString &sql) { return storedValue(sql).toString(); }
     QByteArray storeHash() const
     {
         QFile f(storePath());
@@ -69,11 +55,13 @@ protected:
     }
 
 };
+using DataSafetyOnStores = test::OnBothStores<DataSafetyTest>;
+KVT_ON_BOTH_STORES(DataSafetyOnStores);
 
-TEST_F(DataSafetyTest, OverLongTitleIsShownWholeKeptAndRefusedOnlyWhenTyped)
+TEST_P(DataSafetyOnStores, OverLongTitleIsShownWholeKeptAndRefusedOnlyWhenTyped)
 {
     const QString longTitle = QString(100, QLatin1Char('T'));
-    test::execOnStore(dataDir(), {QStringLiteral("update Reports set RepTitle='%1' where RepName='QuoteStd'").arg(longTitle)});
+    execOnData({QStringLiteral("update Reports set RepTitle='%1' where RepName='QuoteStd'").arg(longTitle)});
     start();
     chooseCategory("Quotes");
     select(node("QuoteStd"));
@@ -118,7 +106,7 @@ TEST_F(DataSafetyTest, OverLongTitleIsShownWholeKeptAndRefusedOnlyWhenTyped)
 
 TEST_F(DataSafetyTest, ValueAControlCannotShowIsNamedAndTheRestOfTheRowIsSaved)
 {
-    test::execOnStore(dataDir(), {"update RepCtrl set RctWidth='wide' where RepName='QuoteStd' and RctName='Qty'"});
+    execOnData({"update RepCtrl set RctWidth='wide' where RepName='QuoteStd' and RctName='Qty'"});
     start();
     chooseCategory("Quotes");
     rec.clear();

@@ -10,6 +10,7 @@
 #include "labels/gui/formsetup.h"
 #include "labels/gui/tabsheet.h"
 #include "labels/lookups.h"
+#include "support/demowindow.h"
 #include "support/msgrecorder.h"
 #include "support/teststore.h"
 #include <QAction>
@@ -67,14 +68,22 @@ void resetCaptioning()
     }
 }
 
-class FormSetupTest : public ::testing::Test {
+// Captioning on either kind of store.
+class FormSetupTest : public ::testing::TestWithParam<test::StoreKind> {
 protected:
+    void SetUp() override
+    {
+        QString why;
+        if (GetParam() == test::StoreKind::Server && test::testServer(&why).isEmpty())
+            GTEST_SKIP() << qPrintable(why);
+    }
     void useStore(const QStringList &statements)
     {
         resetCaptioning(); // other tests may have captioned windows from stores of their own
         ASSERT_TRUE(tmp.isValid());
         dir = tmp.path() + QStringLiteral("/data");
-        test::createStore(dir, statements);
+        store = std::make_unique<test::TestStore>(GetParam(), dir);
+        store->create(statements);
         dm = std::make_unique<TDM1>();
         dm->Database1.setParam(QStringLiteral("PATH"), dir);
         DM1 = dm.get();
@@ -104,9 +113,11 @@ protected:
 
     QTemporaryDir tmp;
     QString dir;
+    std::unique_ptr<test::TestStore> store;
     std::unique_ptr<TDM1> dm;
     test::MessageRecorder rec;
 };
+KVT_ON_BOTH_STORES(FormSetupTest);
 
 const QStringList textRows = {
     "insert into TextField values ('RctLabelFnt','Label font','',0,1)",
@@ -219,7 +230,7 @@ struct Expect {
     char font;
 };
 
-TEST_F(FormSetupTest, CaptionsEveryRuleClass)
+TEST_P(FormSetupTest, CaptionsEveryRuleClass)
 {
     useStore(textRows);
     std::unique_ptr<QWidget> w(buildMainWindow());
@@ -292,7 +303,7 @@ TEST_F(FormSetupTest, CaptionsEveryRuleClass)
     EXPECT_TRUE(rec.boxes.isEmpty()) << rec.texts().join('\n').toStdString();
 }
 
-TEST_F(FormSetupTest, RegistersMissingButtonsAndMenuItems)
+TEST_P(FormSetupTest, RegistersMissingButtonsAndMenuItems)
 {
     useStore(textRows);
     std::unique_ptr<QWidget> main(buildMainWindow());
@@ -333,7 +344,7 @@ TEST_F(FormSetupTest, RegistersMissingButtonsAndMenuItems)
     EXPECT_TRUE(buttonRows().contains("PmLonely|Menu lonely|Lonely|tip|73"));
 }
 
-TEST_F(FormSetupTest, RefusedRowsAreReportedPerRule)
+TEST_P(FormSetupTest, RefusedRowsAreReportedPerRule)
 {
     useStore({});
     QWidget w;
@@ -342,9 +353,9 @@ TEST_F(FormSetupTest, RefusedRowsAreReportedPerRule)
     make<QToolButton>(&w, "sbnTaken");
     make<QAction>(&w, "PmTaken");
     FormSetup(nullptr); // the caches are read before the rows appear
-    test::execOnStore(dir, {"insert into TextBtn (TxbName) values ('btnTaken')",
-                            "insert into TextBtn (TxbName) values ('sbnTaken')",
-                            "insert into TextBtn (TxbName) values ('PmTaken')"});
+    store->exec({"insert into TextBtn (TxbName) values ('btnTaken')",
+                 "insert into TextBtn (TxbName) values ('sbnTaken')",
+                 "insert into TextBtn (TxbName) values ('PmTaken')"});
     FormSetup(&w);
     const QStringList texts = rec.texts();
     ASSERT_EQ(texts.size(), 3);
@@ -353,7 +364,7 @@ TEST_F(FormSetupTest, RefusedRowsAreReportedPerRule)
     EXPECT_TRUE(texts[2].startsWith("LabelsUnt(640): CustFrm.PmTaken: EngineError: "));
 }
 
-TEST_F(FormSetupTest, FontsFromTextMsgWithFallback)
+TEST_P(FormSetupTest, FontsFromTextMsgWithFallback)
 {
     useStore({"insert into TextMsg values ('fntLabel','Arial,9,BI,-2147483640','')",
               "insert into TextMsg values ('FNTCLMFIELD','Courier New,12,U,255','')"});
@@ -390,10 +401,14 @@ TEST(FormCatNo, ByWindowNameIgnoringCase)
         EXPECT_EQ(formCatNoGet(name), number) << name;
 }
 
-TEST_F(FormSetupTest, GridColumnsFromFieldLabels)
+TEST_P(FormSetupTest, GridColumnsFromFieldLabels)
 {
-    useStore({"create table GridT (Name VARCHAR(20) PRIMARY KEY, Notes MEMO, Pic GRAPHIC, Qty AUTOINC, "
-              "Price CURRENCY)",
+    // The table is made as the data-directory tool makes an imported one on either store.
+    QStringList table = {"create table GridT (Name VARCHAR(20) PRIMARY KEY, Notes MEMO, Pic GRAPHIC, Qty AUTOINC, "
+                        "Price CURRENCY)"};
+    if (GetParam() == test::StoreKind::Server)
+        table = serverstore::createStatements(table);
+    useStore(table + QStringList{
               "insert into GridT values ('a','n',NULL,1,2.5)",
               "insert into TextField values ('Name','Name','Nm',50,1)",
               "insert into TextField values ('Notes','Notes','No',40,1)",

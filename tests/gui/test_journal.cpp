@@ -42,6 +42,8 @@ protected:
     void SetUp() override
     {
         DemoWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         startActive();
     }
 
@@ -89,9 +91,11 @@ protected:
         return c;
     }
 };
+using JournalGuiOnStores = test::OnBothStores<JournalGuiTest>;
+KVT_ON_BOTH_STORES(JournalGuiOnStores);
 
 
-TEST_F(JournalGuiTest, CtrlZInTheTreeUndoesTheLastPostAndCtrlShiftZRedoesIt)
+TEST_P(JournalGuiOnStores, CtrlZInTheTreeUndoesTheLastPostAndCtrlShiftZRedoesIt)
 {
     TreeNode ctrl = postWidth("33");
     ASSERT_NE(ctrl, nullptr);
@@ -121,7 +125,7 @@ TEST_F(JournalGuiTest, CtrlZInTheTreeUndoesTheLastPostAndCtrlShiftZRedoesIt)
     EXPECT_EQ(w->ctrlPage->EdtRctWidth->text(), "33");
 }
 
-TEST_F(JournalGuiTest, UndoingAnInclusionGivesTheNodeItsImageBack)
+TEST_P(JournalGuiOnStores, UndoingAnInclusionGivesTheNodeItsImageBack)
 {
     chooseCategory("Quotes");
     TreeNode band = node("QuoteStd", "Company");
@@ -149,7 +153,7 @@ TEST_F(JournalGuiTest, UndoingAnInclusionGivesTheNodeItsImageBack)
     EXPECT_NE(ctrl->stateIndex(), imageBefore);
 }
 
-TEST_F(JournalGuiTest, AnEditsOwnTypingIsUndoneFirst)
+TEST_P(JournalGuiOnStores, AnEditsOwnTypingIsUndoneFirst)
 {
     postWidth("33");
     const QString rctName = w->TblRepCtrl->fieldByName("RctName")->asString();
@@ -167,7 +171,7 @@ TEST_F(JournalGuiTest, AnEditsOwnTypingIsUndoneFirst)
     EXPECT_NE(storedWidth(rctName), "33") << "with no typing left, the post is undone";
 }
 
-TEST_F(JournalGuiTest, UndoAfterAnotherEditorsPostChangesNothingAndSaysWhoAndWhen)
+TEST_P(JournalGuiOnStores, UndoAfterAnotherEditorsPostChangesNothingAndSaysWhoAndWhen)
 {
     postWidth("33");
     const QString rctName = w->TblRepCtrl->fieldByName("RctName")->asString();
@@ -189,7 +193,7 @@ TEST_F(JournalGuiTest, UndoAfterAnotherEditorsPostChangesNothingAndSaysWhoAndWhe
     EXPECT_EQ(storedWidth(rctName), "50");
 }
 
-TEST_F(JournalGuiTest, HistoryListsTheRowsChangesNewestFirstAndRevertsOne)
+TEST_P(JournalGuiOnStores, HistoryListsTheRowsChangesNewestFirstAndRevertsOne)
 {
     postWidth("33");
     const QString rctName = w->TblRepCtrl->fieldByName("RctName")->asString();
@@ -225,7 +229,7 @@ TEST_F(JournalGuiTest, HistoryListsTheRowsChangesNewestFirstAndRevertsOne)
 
 } // namespace
 
-TEST_F(JournalGuiTest, AChangeOfAFieldWithoutALabelIsNamedAsTheScreenReaderNamesIt)
+TEST_P(JournalGuiOnStores, AChangeOfAFieldWithoutALabelIsNamedAsTheScreenReaderNamesIt)
 {
     chooseCategory("Quotes");
     clickNode(node("QuoteStd"));

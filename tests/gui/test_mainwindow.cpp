@@ -12,6 +12,7 @@
 #include "labels/gui/formsetup.h"
 #include "labels/gui/tabsheet.h"
 #include "labels/textcache.h"
+#include "support/demowindow.h"
 #include "support/dialogrecorder.h"
 #include "support/teststore.h"
 #include "tools/datadir.h"
@@ -35,62 +36,14 @@ using kvt::test::TreeNode;
 
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::DemoWindowTest {
 protected:
-    void SetUp() override
-    {
-        programDir = tmp.path() + "/";
-        setProgramDirForTesting(programDir);
-        datadir::Options o;
-        o.demo = true;
-        ASSERT_EQ(datadir::create(programDir + "DATA", o), QString());
-        // Each test starts like a new process: no caches, no shared fonts.
-        txtFldLst = nullptr;
-        txtBtnLst = nullptr;
-        txtMsgLst = nullptr;
-        fntLabel = fntField = fntClmLabel = fntClmField = nullptr;
-    }
-    void TearDown() override
-    {
-        if (w) {
-            w->TblReports->cancel();
-            w->TblRepBand->cancel();
-            w->TblRepCtrl->cancel();
-        }
-        w.reset();
-        delete DM1;
-        DM1 = nullptr;
-        setProgramDirForTesting(QString());
-    }
-    void start()
-    {
-        DM1 = new TDM1();
-        w = std::make_unique<TRepMainForm>();
-        w->show();
-    }
-    RepTreeView *tree() const { return w->TreeView1; }
     QStringList topTexts() const
     {
         QStringList t;
         for (int i = 0; i < tree()->topLevelCount(); ++i)
             t << top(i)->text(0);
         return t;
-    }
-    void chooseCategory(const QString &name)
-    {
-        w->cmbRepCat->setKeyValue(name);
-        w->cmbRepCatClick();
-    }
-    TreeNode node(const QString &report, const QString &band = QString(), const QString &ctrl = QString())
-    {
-        return test::findNode(tree(), report, band, ctrl);
-    }
-    TreeNode current() const { return test::currentNode(tree()); }
-    TreeNode top(int row) const { return test::topNode(tree(), row); }
-    void select(const TreeNode &item)
-    {
-        ASSERT_NE(item, nullptr);
-        tree()->setCurrentIndex(item.index());
     }
     QStringList visibleTabs() const
     {
@@ -100,14 +53,11 @@ protected:
                 t << w->PageControl1->widget(i)->objectName();
         return t;
     }
-
-    QTemporaryDir tmp;
-    QString programDir;
-    test::DialogRecorder rec;
-    std::unique_ptr<TRepMainForm> w;
 };
+using MainWindowOnStores = test::OnBothStores<MainWindowTest>;
+KVT_ON_BOTH_STORES(MainWindowOnStores);
 
-TEST_F(MainWindowTest, FirstShowConfiguresCaptionsBuildsTheTreeAndSelectsTheFirstReport)
+TEST_P(MainWindowOnStores, FirstShowConfiguresCaptionsBuildsTheTreeAndSelectsTheFirstReport)
 {
     start();
     EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
@@ -136,7 +86,7 @@ TEST_F(MainWindowTest, FirstShowConfiguresCaptionsBuildsTheTreeAndSelectsTheFirs
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(MainWindowTest, TreeHasThreeLevelsInPrintOrderWithLabels)
+TEST_P(MainWindowOnStores, TreeHasThreeLevelsInPrintOrderWithLabels)
 {
     start();
     chooseCategory("Quotes");
@@ -176,20 +126,20 @@ TEST_F(MainWindowTest, TreeHasThreeLevelsInPrintOrderWithLabels)
     EXPECT_FALSE(node("QuoteStd", "Detail")->isExpanded());
 }
 
-TEST_F(MainWindowTest, AFailedTreeBuildGivesTheCursorBackAndAllowsTheNextBuild)
+TEST_P(MainWindowOnStores, AFailedTreeBuildGivesTheCursorBackAndAllowsTheNextBuild)
 {
     start();
     // The build reads reports and bands; a band's controls are read later (see below).
-    test::execOnStore(programDir + "DATA", {"alter table RepBand rename to RepBandGone"});
+    execOnData({"alter table RepBand rename to RepBandGone"});
     EXPECT_THROW(w->cmbRepCatClick(), FrameworkError);
     EXPECT_FALSE(w->TreeBuilding);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    test::execOnStore(programDir + "DATA", {"alter table RepBandGone rename to RepBand"});
+    execOnData({"alter table RepBandGone rename to RepBand"});
     w->cmbRepCatClick();
     EXPECT_EQ(tree()->topLevelCount(), 4);
 }
 
-TEST_F(MainWindowTest, SelectionShowsTabsCaptionsAndFollowsWithTheNavigator)
+TEST_P(MainWindowOnStores, SelectionShowsTabsCaptionsAndFollowsWithTheNavigator)
 {
     start();
     chooseCategory("Quotes");
@@ -238,7 +188,7 @@ TEST_F(MainWindowTest, SelectingRepaintsTheNodesLeftAndEntered)
     }
 }
 
-TEST_F(MainWindowTest, ControlPageAdaptsToTheControlType)
+TEST_P(MainWindowOnStores, ControlPageAdaptsToTheControlType)
 {
     start();
     chooseCategory("Quotes");
@@ -257,8 +207,7 @@ TEST_F(MainWindowTest, ControlPageAdaptsToTheControlType)
         {6, true, false, true, false, true, "Text File"},
     };
     for (const auto &c : cases) {
-        test::execOnStore(programDir + "DATA",
-                          {QString("update RepCtrl set RctType=%1 where RepName='QuoteStd' and RctName='ItemNo'").arg(c.type)});
+        execOnData({QString("update RepCtrl set RctType=%1 where RepName='QuoteStd' and RctName='ItemNo'").arg(c.type)});
         select(top(0));
         w->TblRepCtrl->setFiltered(false);
         w->TblRepCtrl->refresh();
@@ -274,7 +223,7 @@ TEST_F(MainWindowTest, ControlPageAdaptsToTheControlType)
     }
 }
 
-TEST_F(MainWindowTest, CompanyRowsAreForcedIncludedAndTheImageFollowsTheBox)
+TEST_P(MainWindowOnStores, CompanyRowsAreForcedIncludedAndTheImageFollowsTheBox)
 {
     start();
     chooseCategory("Quotes");
@@ -298,7 +247,7 @@ TEST_F(MainWindowTest, CompanyRowsAreForcedIncludedAndTheImageFollowsTheBox)
     EXPECT_FALSE(w->TblRepCtrl->fieldByName("RctInclude")->asBoolean());
 }
 
-TEST_F(MainWindowTest, LabelRoomWarningOncePerSave)
+TEST_P(MainWindowOnStores, LabelRoomWarningOncePerSave)
 {
     start();
     chooseCategory("Quotes");
@@ -324,7 +273,7 @@ TEST_F(MainWindowTest, LabelRoomWarningOncePerSave)
     }
 }
 
-TEST_F(MainWindowTest, MovingInTheTreePostsAnEditAndBadNumbersAreRefused)
+TEST_P(MainWindowOnStores, MovingInTheTreePostsAnEditAndBadNumbersAreRefused)
 {
     start();
     chooseCategory("Quotes");
@@ -349,7 +298,7 @@ TEST_F(MainWindowTest, MovingInTheTreePostsAnEditAndBadNumbersAreRefused)
     EXPECT_EQ(w->ctrlPage->EdtRctWidth->text(), "33.5");
 }
 
-TEST_F(MainWindowTest, ClosingWithAPendingChangeAsks)
+TEST_P(MainWindowOnStores, ClosingWithAPendingChangeAsks)
 {
     start();
     chooseCategory("Quotes");

@@ -29,6 +29,8 @@ protected:
     void SetUp() override
     {
         DemoWindowTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         start();
         chooseCategory(QStringLiteral("Quotes"));
         w->setPreviewShown(true);
@@ -66,29 +68,18 @@ protected:
     /// RctWidth of a control as the store holds it, read on a connection of its own.
     double storedWidth(const QString &ctrl)
     {
-        const QString conn = QStringLiteral("preview-check");
-        double v = -1;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
-            db.setDatabaseName(programDir + "DATA/KVT3.sqlite");
-            EXPECT_TRUE(db.open());
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("select RctWidth from RepCtrl where RepName='QuoteStd' and RctName=?"));
-            q.addBindValue(ctrl);
-            EXPECT_TRUE(q.exec());
-            if (q.next())
-                v = q.value(0).toDouble();
-        }
-        QSqlDatabase::removeDatabase(conn);
-        return v;
+        const QVariant v = storedValue(QStringLiteral("select RctWidth from RepCtrl where RepName='QuoteStd' and RctName=?"), {ctrl});
+        return v.isValid() ? v.toDouble() : -1;
     }
 
     PagePreview *pv = nullptr;
 };
+using PagePreviewOnStores = test::OnBothStores<PagePreviewTest>;
+KVT_ON_BOTH_STORES(PagePreviewOnStores);
 
 } // namespace
 
-TEST_F(PagePreviewTest, ShownAndHiddenFromTheKeyboardWithAccessibleNames)
+TEST_P(PagePreviewOnStores, ShownAndHiddenFromTheKeyboardWithAccessibleNames)
 {
     EXPECT_TRUE(w->Preview->isVisible());
     EXPECT_TRUE(w->btnPreview->isChecked());
@@ -105,7 +96,7 @@ TEST_F(PagePreviewTest, ShownAndHiddenFromTheKeyboardWithAccessibleNames)
     EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
 }
 
-TEST_F(PagePreviewTest, FollowsTheSelectedReportBandAndControl)
+TEST_P(PagePreviewOnStores, FollowsTheSelectedReportBandAndControl)
 {
     select(node("QuoteStd"));
     settle();
@@ -143,7 +134,7 @@ TEST_F(PagePreviewTest, FollowsTheSelectedReportBandAndControl)
     EXPECT_GT(pv->pageLayout().page.width(), pv->pageLayout().page.height()); // "L"
 }
 
-TEST_F(PagePreviewTest, AMoveToAnotherRowLaysThePagesOutOnceAndAHiddenPreviewNotAtAll)
+TEST_P(PagePreviewOnStores, AMoveToAnotherRowLaysThePagesOutOnceAndAHiddenPreviewNotAtAll)
 {
     selectControl("QuoteStd", "Detail", "Qty");
     int before = pv->layoutCount();
@@ -166,7 +157,7 @@ TEST_F(PagePreviewTest, AMoveToAnotherRowLaysThePagesOutOnceAndAHiddenPreviewNot
     EXPECT_NEAR(selectedWidth(), 10, 1e-6);
 }
 
-TEST_F(PagePreviewTest, TypingRedrawsBeforeThePostAndLeavesTheRowsAlone)
+TEST_P(PagePreviewOnStores, TypingRedrawsBeforeThePostAndLeavesTheRowsAlone)
 {
     selectControl("QuoteStd", "Detail", "ItemDesc");
     EXPECT_NEAR(selectedWidth(), 40, 1e-6);
@@ -215,7 +206,7 @@ TEST_F(PagePreviewTest, TypingRedrawsBeforeThePostAndLeavesTheRowsAlone)
     EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
 }
 
-TEST_F(PagePreviewTest, ReportAndBandValuesInEditAreShown)
+TEST_P(PagePreviewOnStores, ReportAndBandValuesInEditAreShown)
 {
     select(node("QuoteStd"));
     settle();
@@ -240,7 +231,7 @@ TEST_F(PagePreviewTest, ReportAndBandValuesInEditAreShown)
                 0.1 * pv->pageLayout().printable.width(), 1e-6);
 }
 
-TEST_F(PagePreviewTest, AClickOrAnArrowKeySelectsTheNodeInTheTree)
+TEST_P(PagePreviewOnStores, AClickOrAnArrowKeySelectsTheNodeInTheTree)
 {
     selectControl("QuoteStd", "Detail", "ItemNo");
     // The control right of it in the same band: "ItemDesc".
@@ -280,7 +271,7 @@ TEST_F(PagePreviewTest, AClickOrAnArrowKeySelectsTheNodeInTheTree)
     EXPECT_TRUE(rec.boxes.isEmpty()) << qPrintable(rec.texts().join("\n"));
 }
 
-TEST_F(PagePreviewTest, DrawsPagesBandsAndTheHighlightOffscreen)
+TEST_P(PagePreviewOnStores, DrawsPagesBandsAndTheHighlightOffscreen)
 {
     selectControl("QuoteStd", "Detail", "ItemDesc");
     const QImage img = pv->grab().toImage();
@@ -315,7 +306,7 @@ TEST_F(PagePreviewTest, DrawsPagesBandsAndTheHighlightOffscreen)
     EXPECT_NE(img.pixelColor(1, 1), QColor(Qt::white));
 }
 
-TEST_F(PagePreviewTest, MarginFiguresFollowTheirRowAndTheOrientation)
+TEST_P(PagePreviewOnStores, MarginFiguresFollowTheirRowAndTheOrientation)
 {
     select(node("QuoteStd")); // portrait, margins 5, 5, 8, 6
     settle();
@@ -354,8 +345,7 @@ class PagePreviewBadFontTest : public test::DemoWindowTest {};
 
 TEST_F(PagePreviewBadFontTest, AMalformedStoredFontIsDrawnWithTheFallbackAndNoMessage)
 {
-    test::execOnStore(programDir + "DATA",
-                      {"update RepCtrl set RctLabelFnt = '\"Courier New,12,B,0', RctFieldFnt = 'x,y' "
+    execOnData({"update RepCtrl set RctLabelFnt = '\"Courier New,12,B,0', RctFieldFnt = 'x,y' "
                        "where RepName = 'QuoteStd' and RctName = 'ItemNo'"});
     start();
     chooseCategory(QStringLiteral("Quotes"));

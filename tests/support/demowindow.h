@@ -8,11 +8,13 @@
 #include "editor/repmainfrm.h"
 #include "editor/reporttree.h"
 #include "engine/dataset.h"
+#include "engine/teststores.h"
 #include "labels/gui/formsetup.h"
 #include "labels/textcache.h"
 #include "support/dialogrecorder.h"
 #include "support/treenode.h"
 #include "tools/datadir.h"
+#include "tools/datadircopy.h"
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -22,19 +24,63 @@ namespace kvt::test {
 
 class DemoWindowTest : public ::testing::Test {
 protected:
+    /// The kind of store the demo data lives in (a store-parameterised fixture overrides it).
+    virtual StoreKind storeKind() const { return StoreKind::Sqlite; }
+    bool onServer() const { return storeKind() == StoreKind::Server; }
+
     void SetUp() override
     {
         programDir = tmp.path() + "/";
         setProgramDirForTesting(programDir);
-        datadir::Options o;
-        o.demo = true;
-        ASSERT_EQ(datadir::create(programDir + "DATA", o), QString());
+        makeDemoData(programDir + "DATA");
+        if (IsSkipped() || HasFatalFailure())
+            return;
         txtFldLst = nullptr;
         txtBtnLst = nullptr;
         txtMsgLst = nullptr;
         fntLabel = fntField = fntClmLabel = fntClmField = nullptr;
         BoxFrameFirstShow = true;
     }
+    /// The demo rows in DIR: an SQLite store, or a schema of its own on the test server that
+    /// the demo store is copied onto (as kvt-datadir copy --server does).
+    void makeDemoData(const QString &dir)
+    {
+        datadir::Options o;
+        o.demo = true;
+        if (!onServer()) {
+            ASSERT_EQ(datadir::create(dir, o), QString());
+            store = std::make_unique<TestStore>(StoreKind::Sqlite, dir);
+            return;
+        }
+        QString why;
+        if (testServer(&why).isEmpty())
+            GTEST_SKIP() << qPrintable(why);
+        store = std::make_unique<TestStore>(StoreKind::Server, tmp.path() + "/server-schema");
+        const QString source = tmp.path() + "/demo-source";
+        ASSERT_EQ(datadir::create(source, o), QString());
+        datadir::CopyOptions c;
+        c.server = store->conninfo();
+        ASSERT_EQ(datadir::copyStore(source, dir, c), QString());
+    }
+    /// Statements through a connection of its own, as another editor's (throws std::runtime_error).
+    void execOnData(const QStringList &statements) { store->exec(statements); }
+    /// The first column of the first row of a query, read on a connection of its own (invalid
+    /// when it gives no row).
+    QVariant storedValue(const QString &sql, const QVariantList &binds = {})
+    {
+        QVariant v;
+        store->withConnection([&](QSqlDatabase &db) {
+            QSqlQuery q(db);
+            q.prepare(sql);
+            for (const QVariant &b : binds)
+                q.addBindValue(b);
+            EXPECT_TRUE(q.exec()) << qPrintable(q.lastError().text());
+            if (q.next())
+                v = q.value(0);
+        });
+        return v;
+    }
+
     void TearDown() override
     {
         if (w) {
@@ -122,6 +168,21 @@ protected:
     QString programDir;
     DialogRecorder rec;
     std::unique_ptr<TRepMainForm> w;
+    std::unique_ptr<TestStore> store; // the demo data's store, for statements of "another editor"
+};
+
+/// A fixture of the demo window run on either kind of store: TEST_P on it, instantiated once per
+/// test file with KVT_ON_BOTH_STORES. TEST_F on the fixture itself runs on SQLite alone.
+template <class Fixture>
+class OnBothStores : public Fixture, public ::testing::WithParamInterface<StoreKind> {
+protected:
+    StoreKind storeKind() const override { return this->GetParam(); }
 };
 
 } // namespace kvt::test
+
+/// Runs every TEST_P of a fixture once on an SQLite store and once on the test server.
+#define KVT_ON_BOTH_STORES(fixture)                                                                                    \
+    INSTANTIATE_TEST_SUITE_P(Stores, fixture,                                                                          \
+                             ::testing::Values(::kvt::test::StoreKind::Sqlite, ::kvt::test::StoreKind::Server),        \
+                             ::kvt::test::storeKindName)
